@@ -1,0 +1,91 @@
+// Column statistics gathered in the engine's pre-pass for writers that size their columns.
+#include "engine/schema.h"
+
+#include <cmath>
+
+#include "engine/text_codec.h"
+
+namespace tabulor {
+
+namespace {
+
+int integerDigits(double magnitude) {
+  int digits = 1;
+  while (magnitude >= 10 && digits < 400) {
+    magnitude /= 10;
+    ++digits;
+  }
+  return digits;
+}
+
+// Decimals needed to print `value` exactly in its shortest form, at most 15.
+int decimalsNeeded(double value) {
+  std::string text = shortestDouble(value);
+  auto e = text.find_first_of("eE");
+  int exponent = 0;
+  if (e != std::string::npos) {
+    exponent = std::stoi(text.substr(e + 1));
+    text.resize(e);
+  }
+  auto dot = text.find('.');
+  int fractionDigits = dot == std::string::npos ? 0 : static_cast<int>(text.size() - dot - 1);
+  int decimals = fractionDigits - exponent;
+  if (decimals < 0) decimals = 0;
+  return decimals > 15 ? 15 : decimals;
+}
+
+}  // namespace
+
+void accumulateStats(ColumnStats& s, const Variant& v) {
+  if (v.isNull()) return;
+  ++s.nonNull;
+  double number = 0;
+  switch (v.vt) {
+    case VT_BSTR:
+      ++s.textValues;
+      break;
+    case VT_BINARY:
+      ++s.binaryValues;
+      break;
+    case VT_BOOL:
+      ++s.boolValues;
+      break;
+    case VT_DATE:
+      ++s.dateValues;
+      if (v.date != std::trunc(v.date)) s.anyTimeOfDay = true;
+      break;
+    case VT_I2:
+    case VT_I4:
+    case VT_UI1:
+      ++s.integerValues;
+      break;
+    default:
+      if (variantToDouble(v, number) && number == std::trunc(number) && std::fabs(number) < 1e15)
+        ++s.integerValues;
+      else
+        ++s.realValues;
+      break;
+  }
+  if (v.vt != VT_BSTR && v.vt != VT_BINARY && v.vt != VT_BOOL && v.vt != VT_DATE &&
+      variantToDouble(v, number) && std::isfinite(number)) {
+    bool first = s.integerValues + s.realValues == 1;
+    if (first || number < s.minValue) s.minValue = number;
+    if (first || number > s.maxValue) s.maxValue = number;
+    if (number < 0) s.hasNegative = true;
+    int digits = integerDigits(std::fabs(number));
+    if (digits > s.maxIntDigits) s.maxIntDigits = digits;
+    if (number != std::trunc(number)) {
+      s.allWholeNumbers = false;
+      int decimals = decimalsNeeded(number);
+      if (decimals > s.maxDecimals) s.maxDecimals = decimals;
+    }
+  }
+  const std::string text = v.vt == VT_BSTR ? std::string() : variantToText(v);
+  const std::string& shown = v.vt == VT_BSTR ? v.str : text;
+  int64_t bytes = static_cast<int64_t>(shown.size());
+  if (bytes > s.maxTextBytes) s.maxTextBytes = bytes;
+  int64_t chars = static_cast<int64_t>(utf8Length(shown));
+  if (chars > s.maxTextChars) s.maxTextChars = chars;
+}
+
+}  // namespace tabulor

@@ -1,0 +1,54 @@
+// Helpers shared by the tests: temporary folders, small file writers, the fixtures folder.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace tabulor::test {
+
+// A fresh folder under the system's temporary folder, removed with everything in it when
+// the object goes.
+class TempDir {
+ public:
+  TempDir();
+  ~TempDir();
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+  const std::string& path() const { return path_; }
+  // path() + "/" + name
+  std::string file(const std::string& name) const;
+
+ private:
+  std::string path_;
+};
+
+void writeFile(const std::string& path, const std::string& bytes);
+std::string readFile(const std::string& path);
+bool fileExists(const std::string& path);
+// Names of the entries of a folder, sorted.
+std::vector<std::string> listFolder(const std::string& path);
+
+// The shared fixtures folder, or "" when it is absent (tests then GTEST_SKIP).
+std::string fixturesDir();
+// The project's source and build folders.
+std::string sourceDir();
+std::string binaryDir();
+
+// Parses RFC 4180 CSV text (CR, LF or CRLF record ends) into records of fields.
+std::vector<std::vector<std::string>> parseCsv(const std::string& text);
+
+// Runs a shell command; returns its exit status and fills `output` with stdout.
+int runCommand(const std::string& command, std::string* output = nullptr);
+// True when `program` is on PATH.
+bool haveProgram(const std::string& program);
+
+}  // namespace tabulor::test
+
+// Skips the current test with a message when the fixtures folder is absent.
+#define TABULOR_REQUIRE_FIXTURES()                                                     \
+  do {                                                                                 \
+    if (::tabulor::test::fixturesDir().empty())                                        \
+      GTEST_SKIP() << "shared fixtures folder not found (set TABULOR_FIXTURES)";       \
+  } while (0)
