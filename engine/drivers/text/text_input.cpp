@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <cstring>
@@ -45,6 +46,25 @@ size_t completeUtf8Prefix(std::string_view s) {
   return n;
 }
 
+// Valid UTF-8 sequences as they are, every other byte read as Windows-1252.
+std::string repairUtf8(std::string_view s) {
+  std::string out;
+  out.reserve(s.size() + 16);
+  size_t i = 0;
+  while (i < s.size()) {
+    size_t len = sequenceLength(static_cast<unsigned char>(s[i]));
+    if (static_cast<unsigned char>(s[i]) >= 0x80 &&
+        (i + len > s.size() || len == 1 || !isValidUtf8(s.substr(i, len)))) {
+      out += cp1252ToUtf8(s.substr(i, 1));
+      ++i;
+    } else {
+      out.append(s.data() + i, len);
+      i += len;
+    }
+  }
+  return out;
+}
+
 }  // namespace
 
 TextInput::TextInput(const std::string& path, std::string displayName,
@@ -64,7 +84,9 @@ TextInput::TextInput(const std::string& path, std::string displayName,
   }
   std::string set = toLowerAscii(characterSet);
   if (got >= 3 && bom[0] == 0xEF && bom[1] == 0xBB && bom[2] == 0xBF) {
-    encoding_ = TextEncoding::Utf8;
+    // Marked as UTF-8; stray invalid bytes are read one by one as Windows-1252 so that the
+    // text stays valid UTF-8 inside the program.
+    encoding_ = wholeFileIsUtf8() ? TextEncoding::Utf8 : TextEncoding::Utf8Repaired;
     dataStart_ = 3;
   } else if (got >= 2 && bom[0] == 0xFF && bom[1] == 0xFE) {
     encoding_ = TextEncoding::Utf16Le;
@@ -133,27 +155,32 @@ void TextInput::rewind() {
   if (::lseek(fd_, static_cast<off_t>(dataStart_), SEEK_SET) < 0)
     throw EngineError(ErrorKind::Io, "Cannot read " + displayName_ + ": " + std::strerror(errno));
   carry_.clear();
+  decoded_.clear();
+  decodedPos_ = 0;
 }
 
 size_t TextInput::read(char* dst, size_t capacity) {
   if (encoding_ == TextEncoding::Utf8) return readRaw(dst, capacity);
 
-  // 8-bit code pages grow by at most 3 times (a byte becomes up to 3 UTF-8 bytes), UTF-16
-  // by at most 3/2; read raw bytes accordingly so the decoded chunk always fits.
-  bool utf16 = encoding_ == TextEncoding::Utf16Le || encoding_ == TextEncoding::Utf16Be;
-  size_t rawWanted = utf16 ? ((capacity - 8) / 3) * 2 : capacity / 3;  // 8: held-back bytes
-  if (rawWanted < 4) rawWanted = 4;
   for (;;) {
+    if (decodedPos_ < decoded_.size()) {
+      size_t n = std::min(capacity, decoded_.size() - decodedPos_);
+      std::memcpy(dst, decoded_.data() + decodedPos_, n);
+      decodedPos_ += n;
+      return n;
+    }
+    decoded_.clear();
+    decodedPos_ = 0;
     raw_.assign(carry_);
     carry_.clear();
     size_t before = raw_.size();
-    raw_.resize(before + rawWanted);
-    size_t n = readRaw(raw_.data() + before, rawWanted);
+    raw_.resize(before + ChunkBytes / 4);
+    size_t n = readRaw(raw_.data() + before, ChunkBytes / 4);
     raw_.resize(before + n);
     bool atEnd = n == 0;
     if (raw_.empty()) return 0;
 
-    if (utf16) {
+    if (encoding_ == TextEncoding::Utf16Le || encoding_ == TextEncoding::Utf16Be) {
       bool bigEndian = encoding_ == TextEncoding::Utf16Be;
       size_t whole = raw_.size() & ~size_t(1);
       if (!atEnd && whole >= 2) {
@@ -166,15 +193,16 @@ size_t TextInput::read(char* dst, size_t capacity) {
       if (atEnd) whole = raw_.size();  // an odd last byte is dropped by the decoder
       carry_.assign(raw_, whole, std::string::npos);
       decoded_ = utf16ToUtf8(std::string_view(raw_).substr(0, whole), bigEndian);
+    } else if (encoding_ == TextEncoding::Utf8Repaired) {
+      size_t whole = atEnd ? raw_.size() : completeUtf8Prefix(raw_);
+      carry_.assign(raw_, whole, std::string::npos);
+      decoded_ = repairUtf8(std::string_view(raw_).substr(0, whole));
     } else if (encoding_ == TextEncoding::Cp1252) {
       decoded_ = cp1252ToUtf8(raw_);
     } else {
       decoded_ = fromCodePage(raw_, codePage_.c_str());
     }
-    if (!decoded_.empty() || atEnd) {
-      std::memcpy(dst, decoded_.data(), decoded_.size());
-      return decoded_.size();
-    }
+    if (decoded_.empty() && atEnd) return 0;
   }
 }
 

@@ -10,7 +10,14 @@
 
 namespace tabulor {
 
-enum class TextEncoding { Utf8, Utf16Le, Utf16Be, Cp1252, CodePage };
+enum class TextEncoding {
+  Utf8,
+  Utf8Repaired,  // marked UTF-8 but with invalid bytes: those read as Windows-1252
+  Utf16Le,
+  Utf16Be,
+  Cp1252,
+  CodePage,
+};
 
 class TextInput {
  public:
@@ -24,7 +31,7 @@ class TextInput {
   TextInput(const TextInput&) = delete;
   TextInput& operator=(const TextInput&) = delete;
 
-  // Reads up to `capacity` (at least 16) bytes of UTF-8 into `dst`; 0 at the end of the file.
+  // Reads up to `capacity` bytes of UTF-8 into `dst`; 0 only at the end of the file.
   size_t read(char* dst, size_t capacity);
   // Starts again at the first character (after any byte-order mark).
   void rewind();
@@ -43,7 +50,8 @@ class TextInput {
   uint64_t dataStart_ = 0;  // bytes of the byte-order mark
   std::string raw_;         // undecoded bytes of the current chunk
   std::string carry_;       // UTF-16 bytes held back for the next chunk (odd byte, high surrogate)
-  std::string decoded_;
+  std::string decoded_;  // decoded bytes not handed out yet, from decodedPos_
+  size_t decodedPos_ = 0;
 };
 
 }  // namespace tabulor

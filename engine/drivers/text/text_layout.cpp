@@ -103,16 +103,16 @@ TextLayout layoutFromSchemaIni(const std::string& folder, const std::string& fil
 char detectDelimiter(std::string_view sample, bool complete) {
   const char candidates[] = {',', '\t', ';'};
   char best = ',';
-  size_t bestConsistent = 0, bestFields = 1;
+  size_t bestConsistent = 0;
   for (char candidate : candidates) {
     auto counts = fieldCounts(sample, candidate, complete, 20);
     if (counts.empty() || counts[0] < 2) continue;
     size_t consistent = static_cast<size_t>(std::count(counts.begin(), counts.end(), counts[0]));
-    if (consistent > bestConsistent ||
-        (consistent == bestConsistent && counts[0] > bestFields)) {
+    // Ties go to the earlier candidate, not to the one with more fields: in a comma file
+    // whose text fields hold as many ";" on every line, the comma is still the delimiter.
+    if (consistent > bestConsistent) {
       best = candidate;
       bestConsistent = consistent;
-      bestFields = counts[0];
     }
   }
   return best;

@@ -26,9 +26,9 @@ TextLayout layoutFromSchemaIni(const std::string& folder, const std::string& fil
 // ';'); nullopt for values that name no delimiter.
 std::optional<char> delimiterFromFormat(std::string_view format);
 
-// Picks ',', TAB or ';' for text whose first lines are `sample`: the candidate that splits
-// the first record into more than one field and gives the most following records the same
-// field count (then the most fields) wins; ties and single-column text go to ','.
+// Picks ',', TAB or ';' for text whose first lines are `sample`: among the candidates that
+// split the first record into more than one field, the one that gives the most of the first
+// 20 records that same field count wins; ties go to ',' then TAB, single-column text to ','.
 // `complete` says whether the sample holds the whole file (else its last line may be cut).
 char detectDelimiter(std::string_view sample, bool complete);
 
