@@ -30,8 +30,9 @@ struct Table {
 const std::string& workFolder() {
   static const std::string* folder = [] {
     auto* path = new std::string(
-        (std::filesystem::is_directory("/dev/shm") ? std::string("/dev/shm/tabulor-fuzz-XXXXXX")
-                                                    : (std::filesystem::temp_directory_path() / "tabulor-fuzz-XXXXXX").string()));
+        (std::filesystem::is_directory("/dev/shm")
+             ? std::string("/dev/shm/tabulor-fuzz-XXXXXX")
+             : (std::filesystem::temp_directory_path() / "tabulor-fuzz-XXXXXX").string()));
     if (!mkdtemp(path->data())) std::abort();
     std::atexit([] {
       std::error_code ec;

@@ -12,8 +12,8 @@ namespace {
 class TextDriver : public Driver {
  public:
   const DriverInfo& info() const override {
-    static const DriverInfo info = {{"Text"}, "Text", {".txt", ".csv", ".tab", ".asc"}, true,
-                                    true, false, {}};
+    static const DriverInfo info = {{"Text"}, "Text", {".txt", ".csv", ".tab", ".asc"}, true, true,
+                                    false,    {}};
     return info;
   }
 

@@ -46,11 +46,11 @@ class TextInput {
   int fd_ = -1;
   std::string displayName_;
   TextEncoding encoding_ = TextEncoding::Utf8;
-  std::string codePage_;  // iconv name for TextEncoding::CodePage
+  std::string codePage_;    // iconv name for TextEncoding::CodePage
   uint64_t dataStart_ = 0;  // bytes of the byte-order mark
   std::string raw_;         // undecoded bytes of the current chunk
   std::string carry_;       // UTF-16 bytes held back for the next chunk (odd byte, high surrogate)
-  std::string decoded_;  // decoded bytes not handed out yet, from decodedPos_
+  std::string decoded_;     // decoded bytes not handed out yet, from decodedPos_
   size_t decodedPos_ = 0;
 };
 
