@@ -17,5 +17,5 @@ mkdir -p build-fuzz/corpus
 seeds=(fuzz/corpus)
 [ -d ../shared/fixtures/csv ] && seeds+=(../shared/fixtures/csv)
 cd build-fuzz
-exec ./bin/text_reader_fuzz -max_total_time="$seconds" -max_len=65536 -timeout=10 \
+exec ./bin/text_reader_fuzz -max_total_time="$seconds" -max_len=65536 -timeout=30 \
   -rss_limit_mb=2048 -print_final_stats=1 corpus "${seeds[@]/#/../}"
