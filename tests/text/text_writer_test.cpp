@@ -156,6 +156,41 @@ TEST(TextWriter, GnumericReadsTheSameValues) {
                         {"3", "Zo\xC3\xAB", "", ""}}));
 }
 
+// LibreOffice Calc imports the file with every column as text (so that its own number
+// recognition does not reformat values) and saves it again as CSV: the values must be ours.
+TEST(TextWriter, LibreOfficeReadsTheSameValues) {
+  if (!haveProgram("soffice")) GTEST_SKIP() << "LibreOffice (soffice) not installed";
+  TempDir dir;
+  std::vector<FieldInfo> fields = {field("id", VT_I4), field("name, full", VT_BSTR),
+                                   field("price", VT_R8), field("when", VT_DATE),
+                                   field("zip", VT_BSTR)};
+  std::vector<std::vector<Variant>> rows;
+  const char* texts[] = {"plain", "a,b",    "say \"hi\"", "line\nbreak",
+                         " lead", "trail ", "semi;colon", "Zo\xC3\xAB \xE2\x82\xAC"};
+  int i = 0;
+  for (const char* t : texts) {
+    rows.push_back({Variant::i4(i - 3), Variant::text(t), Variant::r8(i * 1.1 - 3),
+                    Variant::oleDate(*oleDateFromIso(i % 2 ? "2021-03-04 05:06:07" : "1999-12-31")),
+                    Variant::text("0" + std::to_string(100 + i))});
+    ++i;
+  }
+  writeTextTable(dir.path(), "t.csv", fields, rows);
+  std::string out;
+  int status =
+      runCommand("cd " + dir.path() + " && timeout 240 soffice -env:UserInstallation=file://" +
+                     dir.file("profile") +
+                     " --headless --infilter='CSV:44,34,76,1,1/2/2/2/3/2/4/2/5/2' --convert-to "
+                     "'csv:Text - txt - csv (StarCalc):44,34,76,1,,0,true,false,false,false,false' "
+                     "--outdir " +
+                     dir.file("lo") + " t.csv 2>&1",
+                 &out);
+  ASSERT_EQ(status, 0) << out;
+  TextTable ours = readTextTable(dir.path(), "t#csv");
+  Rows expected = ours.texts();
+  expected.insert(expected.begin(), ours.names());
+  EXPECT_EQ(parseCsv(readFile(dir.file("lo/t.csv"))), expected);
+}
+
 TEST(TextWriter, SelectIntoThroughTheEngine) {
   TempDir src, out;
   writeFile(src.file("orders.csv"), "id,item\n1,\"a,b\"\n2,c\n");
