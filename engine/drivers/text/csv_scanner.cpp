@@ -84,9 +84,16 @@ void CsvScanner::fill() {
     buffer_ = std::move(bigger);
     capacity_ = grown;
   }
-  size_t n = input_.read(buffer_.get() + end_, capacity_ - end_);
-  if (n == 0) eof_ = true;
-  end_ += n;
+  // Fill the free space completely: a record that spans refills is scanned again from its
+  // start, so small reads would make long records quadratic.
+  while (end_ < capacity_) {
+    size_t n = input_.read(buffer_.get() + end_, capacity_ - end_);
+    if (n == 0) {
+      eof_ = true;
+      break;
+    }
+    end_ += n;
+  }
 }
 
 CsvScanner::Scan CsvScanner::scanRecord(size_t& recordEnd) {
