@@ -44,7 +44,13 @@ CGridCtrl::CGridCtrl(int rows, int cols, int fixedRows, int fixedCols, QWidget* 
   prevSelectedCells.RemoveAll();
 }
 
-CGridCtrl::~CGridCtrl() { DeleteAllItems(); }
+CGridCtrl::~CGridCtrl() {
+  // The host may be half destroyed already: emptying the grid on the way out tells it
+  // nothing and paints nothing.
+  created = false;
+  blockSignals(true);
+  DeleteAllItems();
+}
 
 unsigned CGridCtrl::GetMouseScrollLines() {
   const int lines = QApplication::wheelScrollLines();
@@ -72,6 +78,8 @@ bool CGridCtrl::Create(const QRect& rect, QWidget* parent, int id, uint32_t styl
   }
   setFocusPolicy((style & WS_TABSTOP) ? Qt::StrongFocus : Qt::ClickFocus);
   created = true;
+  // Shown before the sizes are worked out, so the scroll ranges see the real client area.
+  if (style & WS_VISIBLE) show();
   PreSubclassWindow();
 
   defaultRowHeight = 18;
@@ -84,7 +92,6 @@ bool CGridCtrl::Create(const QRect& rect, QWidget* parent, int id, uint32_t styl
   markRowsDirty(0);
   markColsDirty(0);
   ResetScrollBars();
-  if (style & WS_VISIBLE) show();
   return true;
 }
 
