@@ -25,7 +25,9 @@ namespace {
 
 constexpr int ViewWidth = 1920, ViewHeight = 1080, PaintRounds = 15;
 
-size_t heapInUse() { return mallinfo2().uordblks; }
+size_t heapInUse() {
+  return mallinfo2().uordblks;
+}
 
 double secondsSince(Clock::time_point start) {
   return std::chrono::duration<double>(Clock::now() - start).count();
@@ -34,10 +36,14 @@ double secondsSince(Clock::time_point start) {
 // The text of a cell: what a preview shows, short numbers and words.
 QString cellText(int row, int col) {
   switch (col % 4) {
-    case 0: return QString::number(row + 1);
-    case 1: return QString::number(row * 7.25 + col, 'f', 2);
-    case 2: return QStringLiteral("item %1").arg(row % 1000);
-    default: return (row % 3) ? QStringLiteral("TRUE") : QStringLiteral("FALSE");
+    case 0:
+      return QString::number(row + 1);
+    case 1:
+      return QString::number(row * 7.25 + col, 'f', 2);
+    case 2:
+      return QStringLiteral("item %1").arg(row % 1000);
+    default:
+      return (row % 3) ? QStringLiteral("TRUE") : QStringLiteral("FALSE");
   }
 }
 
@@ -57,7 +63,8 @@ double paintMillis(QWidget* viewport) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc < 3 || (std::strcmp(argv[1], "grid") != 0 && std::strcmp(argv[1], "qtablewidget") != 0)) {
+  if (argc < 3 ||
+      (std::strcmp(argv[1], "grid") != 0 && std::strcmp(argv[1], "qtablewidget") != 0)) {
     std::fprintf(stderr, "usage: bench_grid grid|qtablewidget <rows> [cols]\n");
     return 2;
   }
@@ -116,8 +123,9 @@ int main(int argc, char** argv) {
     bottom = paintMillis(table.viewport());
   }
   const double cells = double(rows) * cols;
-  std::printf("cells=%.0f fill_s=%.4f heap_bytes=%zu bytes_per_cell=%.1f paint_top_ms=%.3f "
-              "paint_bottom_ms=%.3f\n",
-              cells, fillSeconds, heapBytes, double(heapBytes) / cells, top, bottom);
+  std::printf(
+      "cells=%.0f fill_s=%.4f heap_bytes=%zu bytes_per_cell=%.1f paint_top_ms=%.3f "
+      "paint_bottom_ms=%.3f\n",
+      cells, fillSeconds, heapBytes, double(heapBytes) / cells, top, bottom);
   return 0;
 }

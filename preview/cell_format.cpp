@@ -18,15 +18,15 @@ namespace {
 // Name of a type code, or nullptr for a code without a name (14, 15, 32..63, above 72).
 const char* typeName(uint16_t code) {
   static const char* const low[] = {
-      "VT_EMPTY",   "VT_NULL",    "VT_I2",       "VT_I4",       "VT_R4",        "VT_R8",
-      "VT_CY",      "VT_DATE",    "VT_BSTR",     "VT_DISPATCH", "VT_ERROR",     "VT_BOOL",
-      "VT_VARIANT", "VT_UNKNOWN", nullptr,       nullptr,       "VT_I1",        "VT_UI1",
-      "VT_UI2",     "VT_UI4",     "VT_I8",       "VT_UI8",      "VT_INT",       "VT_UINT",
-      "VT_VOID",    "VT_HRESULT", "VT_PTR",      "VT_SAFEARRAY", "VT_CARRAY",   "VT_USERDEFINED",
+      "VT_EMPTY",   "VT_NULL",    "VT_I2",   "VT_I4",        "VT_R4",     "VT_R8",
+      "VT_CY",      "VT_DATE",    "VT_BSTR", "VT_DISPATCH",  "VT_ERROR",  "VT_BOOL",
+      "VT_VARIANT", "VT_UNKNOWN", nullptr,   nullptr,        "VT_I1",     "VT_UI1",
+      "VT_UI2",     "VT_UI4",     "VT_I8",   "VT_UI8",       "VT_INT",    "VT_UINT",
+      "VT_VOID",    "VT_HRESULT", "VT_PTR",  "VT_SAFEARRAY", "VT_CARRAY", "VT_USERDEFINED",
       "VT_LPSTR",   "VT_LPWSTR"};
-  static const char* const high[] = {"VT_FILETIME",       "VT_BLOB",          "VT_STREAM",
-                                     "VT_STORAGE",        "VT_STREAMED_OBJECT", "VT_STORED_OBJECT",
-                                     "VT_BLOB_OBJECT",    "VT_CF",            "VT_CLSID"};
+  static const char* const high[] = {
+      "VT_FILETIME",      "VT_BLOB",        "VT_STREAM", "VT_STORAGE", "VT_STREAMED_OBJECT",
+      "VT_STORED_OBJECT", "VT_BLOB_OBJECT", "VT_CF",     "VT_CLSID"};
   if (code < 32) return low[code];
   if (code >= 64 && code <= 72) return high[code - 64];
   return nullptr;
@@ -43,7 +43,8 @@ std::string integerText(Int v) {
 std::string fixedText(double v, int decimals) {
   decimals = std::clamp(decimals, 0, 1000);
   std::string buf(size_t(340 + decimals), '\0');
-  auto res = std::to_chars(buf.data(), buf.data() + buf.size(), v, std::chars_format::fixed, decimals);
+  auto res =
+      std::to_chars(buf.data(), buf.data() + buf.size(), v, std::chars_format::fixed, decimals);
   if (res.ec != std::errc()) return "0";
   buf.resize(size_t(res.ptr - buf.data()));
   return buf;
@@ -73,8 +74,8 @@ std::string dateText(double date) {
   const auto parts = partsFromOleDate(date);
   if (!parts) return "(invalid date)";
   char buf[16];
-  const int n = std::snprintf(buf, sizeof buf, "%02d %02d %02d", parts->month, parts->day,
-                              parts->year % 100);
+  const int n =
+      std::snprintf(buf, sizeof buf, "%02d %02d %02d", parts->month, parts->day, parts->year % 100);
   return std::string(buf, size_t(n));
 }
 
@@ -85,7 +86,9 @@ std::string byteText(uint8_t b) {
 
 }  // namespace
 
-std::string formatBool(int16_t flag) { return flag ? "TRUE" : "FALSE"; }
+std::string formatBool(int16_t flag) {
+  return flag ? "TRUE" : "FALSE";
+}
 
 std::string formatFieldValue(const Variant& value) {
   const uint16_t code = value.vt;
@@ -95,18 +98,37 @@ std::string formatFieldValue(const Variant& value) {
     case VT_NULL:
       text.clear();
       break;
-    case VT_I2: text = integerText(value.iVal); break;
-    case VT_I4: text = integerText(value.lVal); break;
-    case VT_R4: text = fixedText(double(value.fltVal), 2); break;
-    case VT_R8: text = fixedText(value.dblVal, 2); break;
-    case VT_CY: text = currencyText(value.cyVal); break;
-    case VT_DATE: text = dateText(value.date); break;
-    case VT_BSTR: text = value.str; break;
-    case VT_BOOL: return formatBool(value.boolVal);
-    case VT_UI1: text = byteText(value.bVal); break;
+    case VT_I2:
+      text = integerText(value.iVal);
+      break;
+    case VT_I4:
+      text = integerText(value.lVal);
+      break;
+    case VT_R4:
+      text = fixedText(double(value.fltVal), 2);
+      break;
+    case VT_R8:
+      text = fixedText(value.dblVal, 2);
+      break;
+    case VT_CY:
+      text = currencyText(value.cyVal);
+      break;
+    case VT_DATE:
+      text = dateText(value.date);
+      break;
+    case VT_BSTR:
+      text = value.str;
+      break;
+    case VT_BOOL:
+      return formatBool(value.boolVal);
+    case VT_UI1:
+      text = byteText(value.bVal);
+      break;
     // A decimal value is a number like any other: the engine delivers it as its decimal
     // text, which is shown as it stands rather than as a placeholder word.
-    case VT_DECIMAL: text = value.str; break;
+    case VT_DECIMAL:
+      text = value.str;
+      break;
     default:
       if (const char* name = typeName(code)) text = name;
       break;

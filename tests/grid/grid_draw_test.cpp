@@ -41,7 +41,7 @@ TEST(GridDraw, BodyCellsLinesAndBands) {
   ASSERT_TRUE(grid->GetCellRect(2, 2, &rect));
   ASSERT_EQ(rect, QRect(80, 40, 40, 20));
   const COLORREF line = grid->GetGridLineColour();
-  EXPECT_EQ(pixel(image, rect.right(), rect.top() + 5), line);   // last pixel column
+  EXPECT_EQ(pixel(image, rect.right(), rect.top() + 5), line);    // last pixel column
   EXPECT_EQ(pixel(image, rect.left() + 5, rect.bottom()), line);  // last pixel row
   EXPECT_EQ(pixel(image, rect.left() + 1, rect.top() + 1), grid->GetTextBkColour());
   EXPECT_EQ(pixel(image, rect.right() - 1, rect.bottom() - 1), grid->GetTextBkColour());

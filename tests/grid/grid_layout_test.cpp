@@ -114,7 +114,7 @@ TEST(GridLayout, CellRectanglesAndVisibility) {
   QRect rect;
   ASSERT_TRUE(grid->GetCellRect(1, 1, &rect));
   EXPECT_EQ(rect, QRect(QPoint(40, 20), QPoint(79, 39)));  // inclusive
-  ASSERT_TRUE(grid->GetCellRect(19, 1, &rect));  // far below: outside the client area
+  ASSERT_TRUE(grid->GetCellRect(19, 1, &rect));            // far below: outside the client area
   EXPECT_EQ(rect.top(), 20 * 19);
   EXPECT_FALSE(grid->IsCellVisible(19, 1));
 

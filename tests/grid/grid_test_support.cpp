@@ -62,6 +62,8 @@ QImage grabClient(CGridCtrl& grid) {
   return grid.viewport()->grab().toImage().convertToFormat(QImage::Format_RGB32);
 }
 
-COLORREF pixel(const QImage& image, int x, int y) { return fromQColor(image.pixelColor(x, y)); }
+COLORREF pixel(const QImage& image, int x, int y) {
+  return fromQColor(image.pixelColor(x, y));
+}
 
 }  // namespace tabulor::test

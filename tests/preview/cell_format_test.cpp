@@ -1,5 +1,7 @@
 // Cell value formatting: every row of the type-code table, the flag rules and the grouped
 // numbers of the file list, as tables of cases.
+#include "preview/cell_format.h"
+
 #include <gtest/gtest.h>
 
 #include <clocale>
@@ -7,7 +9,6 @@
 #include <vector>
 
 #include "engine/ole_date.h"
-#include "preview/cell_format.h"
 
 namespace tabulor {
 namespace {
@@ -72,13 +73,16 @@ TEST(FormatFieldValue, BoolPayloadOtherThanMinusOne) {
 
 TEST(FormatFieldValue, NameOnlyCodesGiveTheirName) {
   const std::vector<std::pair<uint16_t, std::string>> names = {
-      {9, "VT_DISPATCH"}, {10, "VT_ERROR"}, {12, "VT_VARIANT"}, {13, "VT_UNKNOWN"},
-      {16, "VT_I1"}, {18, "VT_UI2"}, {19, "VT_UI4"}, {20, "VT_I8"}, {21, "VT_UI8"},
-      {22, "VT_INT"}, {23, "VT_UINT"}, {24, "VT_VOID"}, {25, "VT_HRESULT"}, {26, "VT_PTR"},
-      {27, "VT_SAFEARRAY"}, {28, "VT_CARRAY"}, {29, "VT_USERDEFINED"}, {30, "VT_LPSTR"},
-      {31, "VT_LPWSTR"}, {64, "VT_FILETIME"}, {65, "VT_BLOB"}, {66, "VT_STREAM"},
-      {67, "VT_STORAGE"}, {68, "VT_STREAMED_OBJECT"}, {69, "VT_STORED_OBJECT"},
-      {70, "VT_BLOB_OBJECT"}, {71, "VT_CF"}, {72, "VT_CLSID"}};
+      {9, "VT_DISPATCH"},       {10, "VT_ERROR"},       {12, "VT_VARIANT"},
+      {13, "VT_UNKNOWN"},       {16, "VT_I1"},          {18, "VT_UI2"},
+      {19, "VT_UI4"},           {20, "VT_I8"},          {21, "VT_UI8"},
+      {22, "VT_INT"},           {23, "VT_UINT"},        {24, "VT_VOID"},
+      {25, "VT_HRESULT"},       {26, "VT_PTR"},         {27, "VT_SAFEARRAY"},
+      {28, "VT_CARRAY"},        {29, "VT_USERDEFINED"}, {30, "VT_LPSTR"},
+      {31, "VT_LPWSTR"},        {64, "VT_FILETIME"},    {65, "VT_BLOB"},
+      {66, "VT_STREAM"},        {67, "VT_STORAGE"},     {68, "VT_STREAMED_OBJECT"},
+      {69, "VT_STORED_OBJECT"}, {70, "VT_BLOB_OBJECT"}, {71, "VT_CF"},
+      {72, "VT_CLSID"}};
   for (const auto& [code, name] : names) EXPECT_EQ(formatFieldValue(coded(code)), name) << code;
 }
 
@@ -95,7 +99,7 @@ TEST(FormatFieldValue, UnknownCodesAndFlags) {
       {0x200E, "Array of "},
       {0x400E, "Pointer to "},
       {0x600E, "Array of Pointer to "},
-      {0x2011, "Array of VT_UI1"},   // binary columns
+      {0x2011, "Array of VT_UI1"},     // binary columns
       {0x400B, "Pointer to VT_BOOL"},  // a flagged boolean is not read as a boolean
       {0x2000, "Array of VT_EMPTY"},
       {0x3003, "Array of "},  // base 0x1003 has no name
@@ -120,11 +124,19 @@ TEST(FormatGroupedNumber, GroupsIntegerDigitsOnly) {
     const char* expected;
   };
   const Case cases[] = {
-      {1234567, 0, "1,234,567"}, {123, 0, "123"},         {1234, 0, "1,234"},
-      {-123456, 0, "-123,456"},  {-123, 0, "-123"},       {0, 0, "0"},
-      {-1234.5, 2, "-1,234.50"}, {999999.999, 2, "1,000,000.00"},
-      {12, 2, "12.00"},          {1234567.125, 3, "1,234,567.125"},
-      {-1, 0, "-1"},             {100, -1, "100"},        {2.5e9, 0, "2,500,000,000"},
+      {1234567, 0, "1,234,567"},
+      {123, 0, "123"},
+      {1234, 0, "1,234"},
+      {-123456, 0, "-123,456"},
+      {-123, 0, "-123"},
+      {0, 0, "0"},
+      {-1234.5, 2, "-1,234.50"},
+      {999999.999, 2, "1,000,000.00"},
+      {12, 2, "12.00"},
+      {1234567.125, 3, "1,234,567.125"},
+      {-1, 0, "-1"},
+      {100, -1, "100"},
+      {2.5e9, 0, "2,500,000,000"},
   };
   for (const auto& c : cases)
     EXPECT_EQ(formatGroupedNumber(c.value, c.decimals), c.expected) << c.value << " " << c.decimals;
