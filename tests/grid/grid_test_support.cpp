@@ -22,6 +22,9 @@ class QtApplicationEnvironment : public ::testing::Environment {
       app_ = std::make_unique<QApplication>(argc, argv);
     }
   }
+  // Gone before main returns: destroyed later, among the static objects, it would outlive
+  // parts of Qt it needs.
+  void TearDown() override { app_.reset(); }
 
  private:
   std::unique_ptr<QApplication> app_;
