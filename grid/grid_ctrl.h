@@ -48,7 +48,7 @@ class CGridCtrl : public QAbstractScrollArea {
   // Builds the cell storage for the given counts; no window exists until Create. The class
   // can also be made by name: QMetaObject::newInstance on CGridCtrl::staticMetaObject.
   Q_INVOKABLE explicit CGridCtrl(int rows = 0, int cols = 0, int fixedRows = 0, int fixedCols = 0,
-                     QWidget* parent = nullptr);
+                                 QWidget* parent = nullptr);
   ~CGridCtrl() override;
 
   // Makes the grid a live control: places it in `parent` at `rect` with control id `id`
@@ -261,6 +261,8 @@ class CGridCtrl : public QAbstractScrollArea {
 
  private:
   void invalidateAll();
+  GridCell* createCell(int row, int col);
+  void emptyCell(GridCell* cell, int row, int col);
   int clientWidth() const;
   int clientHeight() const;
   // Pixel position of a row's top / column's left counted from row / column 0.
@@ -321,6 +323,7 @@ class CGridCtrl : public QAbstractScrollArea {
 
  private:
   bool created = false;
+  bool constructed = false;  // between the end of the constructor and the destructor
   int controlId = 0;
   uint16_t logFontId = 0;
   GridFontPool fonts;
