@@ -21,6 +21,12 @@ CGridCtrl::CGridCtrl(int rows, int cols, int fixedRows, int fixedCols, QWidget* 
   viewport()->setAutoFillBackground(false);
   setFrameStyle(QFrame::NoFrame);
   setFocusPolicy(Qt::StrongFocus);
+  // Clicks on the bars' arrows and troughs and their Home/End become the grid's own scroll
+  // requests, which step by whole rows and columns; dragging the thumb moves by pixels.
+  connect(horizontalScrollBar(), &QAbstractSlider::actionTriggered, this,
+          [this](int action) { onScrollBarAction(SB_HORZ, action); });
+  connect(verticalScrollBar(), &QAbstractSlider::actionTriggered, this,
+          [this](int action) { onScrollBarAction(SB_VERT, action); });
 
   sysWindowTextColour = sysColour(QPalette::WindowText);
   sysWindowColour = sysColour(QPalette::Base);

@@ -261,6 +261,7 @@ class CGridCtrl : public QAbstractScrollArea {
 
  private:
   void invalidateAll();
+  void onScrollBarAction(int bar, int action);
   GridCell* createCell(int row, int col);
   void emptyCell(GridCell* cell, int row, int col);
   int clientWidth() const;
