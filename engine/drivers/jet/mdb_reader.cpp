@@ -1,0 +1,385 @@
+// Jet reading through libmdb: catalogue, table definitions, page walk and row cracking come
+// from the library; values, long-value chains and all bounds checks are done here.
+#include "engine/drivers/jet/mdb_reader.h"
+
+#include <mdbtools.h>
+
+#include <cstring>
+#include <fstream>
+#include <unordered_set>
+
+#include "engine/drivers/jet/jet_header.h"
+#include "engine/engine_error.h"
+#include "engine/file_names.h"
+#include "engine/text_codec.h"
+
+namespace tabulor::jet {
+
+namespace {
+
+uint32_t get32(const uint8_t* p) {
+  return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
+}
+
+[[noreturn]] void damaged(const std::string& file, const std::string& what) {
+  throw EngineError(ErrorKind::BadInput, file + " is damaged: " + what);
+}
+
+struct TableGuard {
+  MdbTableDef* table = nullptr;
+  ~TableGuard() {
+    if (table) mdb_free_tabledef(table);
+  }
+};
+
+}  // namespace
+
+struct MdbReader::Handle {
+  MdbHandle* mdb = nullptr;
+  std::string name;  // for messages
+  bool jet4 = true;
+  uint64_t pageCount = 0;
+  ~Handle() {
+    if (mdb) mdb_close(mdb);
+  }
+};
+
+MdbReader::MdbReader(std::unique_ptr<Handle> h) : h_(std::move(h)) {}
+MdbReader::~MdbReader() = default;
+
+namespace {
+
+void checkHeader(const std::string& head, const std::string& name, uint64_t size) {
+  if (!looksLikeJet(head))
+    throw EngineError(ErrorKind::BadInput,
+                      "Unrecognized database format '" + name + "': not a Jet database");
+  HeaderInfo info = readHeader(head);
+  if (info.encrypted)
+    throw EngineError(ErrorKind::Unsupported, name + " is encoded and cannot be read");
+  if (info.hasPassword)
+    throw EngineError(ErrorKind::Unsupported,
+                      name + " is protected by a database password and cannot be read");
+  size_t page = info.version == 0 ? 2048 : PageSize;
+  if (size < 3 * page) damaged(name, "the file is too short (" + std::to_string(size) + " bytes)");
+}
+
+std::unique_ptr<MdbReader::Handle> finishOpen(MdbHandle* mdb, const std::string& name,
+                                              uint64_t size) {
+  if (!mdb) throw EngineError(ErrorKind::BadInput, name + " is damaged: its header cannot be read");
+  auto h = std::make_unique<MdbReader::Handle>();
+  h->mdb = mdb;
+  h->name = name;
+  h->jet4 = mdb->f->jet_version != MDB_VER_JET3;
+  h->pageCount = size / static_cast<uint64_t>(mdb->fmt->pg_size);
+  return h;
+}
+
+}  // namespace
+
+std::unique_ptr<MdbReader> MdbReader::openFile(const std::string& path) {
+  std::string name(fileNameOf(path));
+  std::ifstream in(path, std::ios::binary);
+  if (!in) throw EngineError(ErrorKind::NotFound, "Could not find file '" + path + "'");
+  std::string head(PageSize, '\0');
+  in.read(head.data(), static_cast<std::streamsize>(head.size()));
+  head.resize(static_cast<size_t>(in.gcount()));
+  in.seekg(0, std::ios::end);
+  auto size = static_cast<uint64_t>(in.tellg());
+  checkHeader(head, name, size);
+  MdbHandle* mdb = mdb_open(path.c_str(), MDB_NOFLAGS);
+  return std::unique_ptr<MdbReader>(new MdbReader(finishOpen(mdb, name, size)));
+}
+
+std::unique_ptr<MdbReader> MdbReader::openBuffer(std::string& bytes, const std::string& name) {
+  checkHeader(bytes.substr(0, PageSize), name, bytes.size());
+  MdbHandle* mdb = mdb_open_buffer(bytes.data(), bytes.size(), MDB_NOFLAGS);
+  return std::unique_ptr<MdbReader>(new MdbReader(finishOpen(mdb, name, bytes.size())));
+}
+
+std::vector<TableDefInfo> MdbReader::tables() {
+  std::vector<TableDefInfo> out;
+  if (!mdb_read_catalog(h_->mdb, MDB_ANY))
+    damaged(h_->name, "its table catalogue cannot be read");
+  for (unsigned i = 0; i < h_->mdb->num_catalog; ++i) {
+    auto* entry = static_cast<MdbCatalogEntry*>(g_ptr_array_index(h_->mdb->catalog, i));
+    int type = entry->object_type;
+    if (type != MDB_TABLE && type != MDB_LINKED_TABLE && type != 4 /* ODBC-linked */) continue;
+    TableDefInfo info;
+    info.name = entry->object_name;
+    if (type != MDB_TABLE)
+      info.attributes = TableAttrLinked;
+    else if (static_cast<uint32_t>(entry->flags) & 0x80000002u)
+      info.attributes = TableAttrSystem;
+    out.push_back(std::move(info));
+  }
+  return out;
+}
+
+namespace {
+
+class TableReader {
+ public:
+  TableReader(MdbReader::Handle& h, MdbTableDef* table) : h_(h), mdb_(h.mdb), table_(table) {}
+
+  std::vector<FieldInfo> fields() {
+    std::vector<FieldInfo> out;
+    for (unsigned i = 0; i < table_->num_cols; ++i) {
+      auto* col = static_cast<MdbColumn*>(g_ptr_array_index(table_->columns, i));
+      FieldInfo f;
+      f.name = col->name;
+      switch (col->col_type) {
+        case MDB_BOOL: f.type = VT_BOOL; break;
+        case MDB_BYTE: f.type = VT_UI1; break;
+        case MDB_INT: f.type = VT_I2; break;
+        case MDB_LONGINT: f.type = VT_I4; break;
+        case MDB_MONEY: f.type = VT_CY; break;
+        case MDB_FLOAT: f.type = VT_R4; break;
+        case MDB_DOUBLE: f.type = VT_R8; break;
+        case MDB_DATETIME: f.type = VT_DATE; break;
+        case MDB_TEXT:
+          f.type = VT_BSTR;
+          f.size = h_.jet4 ? col->col_size / 2 : col->col_size;
+          break;
+        case MDB_MEMO: f.type = VT_BSTR; break;
+        case MDB_REPID: f.type = VT_BSTR; f.size = 38; break;
+        case MDB_NUMERIC: f.type = VT_DECIMAL; break;
+        default: f.type = VT_BINARY; break;  // binary, OLE and anything newer
+      }
+      out.push_back(std::move(f));
+    }
+    return out;
+  }
+
+  void run(const std::function<bool(const std::vector<Variant>&)>& onRow) {
+    const unsigned numCols = table_->num_cols;
+    std::vector<MdbField> fields(numCols ? numCols : 1);
+    std::vector<Variant> row(numCols);
+    const int pgSize = static_cast<int>(mdb_->fmt->pg_size);
+    const int rco = mdb_->fmt->row_count_offset;
+    mdb_rewind_table(table_);
+    uint64_t pagesVisited = 0;
+    while (mdb_read_next_dpg(table_)) {
+      if (++pagesVisited > h_.pageCount) damaged(h_.name, "table " + tableName() + " loops over its pages");
+      unsigned rows = mdb_get_int16(mdb_->pg_buf, rco);
+      if (rows > static_cast<unsigned>((pgSize - rco) / 2))
+        damaged(h_.name, "page " + std::to_string(table_->cur_phys_pg) + " of table " +
+                             tableName() + " claims " + std::to_string(rows) + " rows");
+      for (unsigned r = 0; r < rows; ++r) {
+        int start = 0;
+        size_t size = 0;
+        if (mdb_find_row(mdb_, static_cast<int>(r), &start, &size) == -1 || size == 0) continue;
+        if (start & 0x4000) continue;  // deleted row
+        start &= 0x1FFF;
+        if (start + size > static_cast<size_t>(pgSize)) continue;
+        int n = mdb_crack_row(table_, start, size, fields.data());
+        if (n < 0) damaged(h_.name, rowPlace() + ": the row cannot be decoded");
+        ++rowNumber_;
+        for (unsigned c = 0; c < numCols; ++c) decode(c, fields[c], row[c]);
+        if (!onRow(row)) return;
+      }
+    }
+  }
+
+ private:
+  std::string tableName() const { return table_->name; }
+  std::string rowPlace() const {
+    return "table " + tableName() + ", row " + std::to_string(rowNumber_ + 1);
+  }
+
+  const uint8_t* bytesAt(const MdbField& f, int need) {
+    if (f.start < 0 || f.siz < need || f.start + f.siz > static_cast<int>(mdb_->fmt->pg_size))
+      return nullptr;
+    return mdb_->pg_buf + f.start;
+  }
+
+  void decode(unsigned c, const MdbField& f, Variant& v) {
+    auto* col = static_cast<MdbColumn*>(g_ptr_array_index(table_->columns, c));
+    if (col->col_type == MDB_BOOL) {
+      v = Variant::boolean(!f.is_null);
+      return;
+    }
+    if (f.is_null) {
+      v.setNull();
+      return;
+    }
+    const uint8_t* p = nullptr;
+    auto fixed = [&](int size) {
+      p = bytesAt(f, size);
+      if (!p) v.setNull();
+      return p != nullptr;
+    };
+    switch (col->col_type) {
+      case MDB_BYTE:
+        if (fixed(1)) v = Variant::ui1(p[0]);
+        return;
+      case MDB_INT:
+        if (fixed(2)) v = Variant::i2(static_cast<int16_t>(p[0] | p[1] << 8));
+        return;
+      case MDB_LONGINT:
+        if (fixed(4)) v = Variant::i4(static_cast<int32_t>(get32(p)));
+        return;
+      case MDB_MONEY:
+        if (fixed(8)) {
+          int64_t cy;
+          std::memcpy(&cy, p, 8);
+          v = Variant::currency(cy);
+        }
+        return;
+      case MDB_FLOAT:
+        if (fixed(4)) {
+          float x;
+          std::memcpy(&x, p, 4);
+          v = Variant::r4(x);
+        }
+        return;
+      case MDB_DOUBLE:
+        if (fixed(8)) {
+          double x;
+          std::memcpy(&x, p, 8);
+          v = Variant::r8(x);
+        }
+        return;
+      case MDB_DATETIME:
+        if (fixed(8)) {
+          double x;
+          std::memcpy(&x, p, 8);
+          v = Variant::oleDate(x);
+        }
+        return;
+      case MDB_REPID:
+        if (fixed(16)) {
+          char* s = mdb_uuid_to_string(mdb_->pg_buf, f.start);
+          v.setText(s ? s : "");
+          g_free(s);
+        }
+        return;
+      case MDB_NUMERIC:
+        if (fixed(17)) {
+          char* s = mdb_numeric_to_string(mdb_, f.start, col->col_scale, col->col_prec);
+          v = Variant::decimal(s ? s : "");
+          g_free(s);
+        }
+        return;
+      case MDB_TEXT:
+        p = bytesAt(f, 0);
+        if (!p) {
+          v.setNull();
+          return;
+        }
+        setText(v, p, static_cast<size_t>(f.siz));
+        return;
+      case MDB_MEMO:
+      case MDB_OLE: {
+        std::string bytes;
+        if (!readLongValue(f, bytes)) {
+          v.setNull();
+          return;
+        }
+        if (col->col_type == MDB_MEMO)
+          setText(v, reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
+        else
+          v = Variant::bytes(bytes);
+        return;
+      }
+      default:
+        p = bytesAt(f, 0);
+        if (!p) {
+          v.setNull();
+          return;
+        }
+        v = Variant::bytes(std::string_view(reinterpret_cast<const char*>(p), static_cast<size_t>(f.siz)));
+        return;
+    }
+  }
+
+  void setText(Variant& v, const uint8_t* p, size_t size) {
+    if (h_.jet4) {
+      v.setText(jet4TextToUtf8(p, size));
+      return;
+    }
+    // Jet 3 text is in the database's code page; libmdb converts it.
+    std::string out(size * 3 + 1, '\0');
+    int n = mdb_unicode2ascii(mdb_, reinterpret_cast<const char*>(p), size, out.data(), out.size());
+    out.resize(n > 0 ? static_cast<size_t>(n) : 0);
+    v.setText(out);
+  }
+
+  // Memo and OLE values: a 12-byte header in the row, the data inline or in "LVAL" rows on
+  // other pages. Every pointer is checked; a chain that loops or overruns its stated length
+  // is damage.
+  bool readLongValue(const MdbField& f, std::string& out) {
+    const uint8_t* p = bytesAt(f, 12);
+    if (!p) return false;
+    uint32_t head = get32(p);
+    size_t length = head & 0x3FFFFFFF;
+    uint32_t flags = head & 0xC0000000;
+    if (flags & 0x80000000) {
+      size_t inlineSize = static_cast<size_t>(f.siz) - 12;
+      out.assign(reinterpret_cast<const char*>(p + 12), std::min(length, inlineSize));
+      return true;
+    }
+    uint32_t pgRow = get32(p + 4);
+    const uint64_t maxLength = h_.pageCount * static_cast<uint64_t>(mdb_->fmt->pg_size);
+    if (length > maxLength)
+      damaged(h_.name, rowPlace() + ": a long value claims " + std::to_string(length) + " bytes");
+    out.clear();
+    out.reserve(length);
+    std::unordered_set<uint32_t> seen;
+    while (true) {
+      void* buf = nullptr;
+      int off = 0;
+      size_t len = 0;
+      if ((pgRow >> 8) >= h_.pageCount || mdb_find_pg_row(mdb_, static_cast<int>(pgRow), &buf, &off, &len) != 0)
+        damaged(h_.name, rowPlace() + ": a long value points outside the file");
+      if (off < 0 || off + len > static_cast<size_t>(mdb_->fmt->pg_size))
+        damaged(h_.name, rowPlace() + ": a long value points outside its page");
+      const uint8_t* row = static_cast<const uint8_t*>(buf) + off;
+      if (flags & 0x40000000) {  // the whole value in one row
+        out.assign(reinterpret_cast<const char*>(row), std::min(len, length));
+        return true;
+      }
+      if (len < 4) damaged(h_.name, rowPlace() + ": a long value row is too short");
+      if (!seen.insert(pgRow).second) damaged(h_.name, rowPlace() + ": a long value chain loops");
+      uint32_t next = get32(row);
+      size_t take = std::min(len - 4, length - out.size());
+      out.append(reinterpret_cast<const char*>(row + 4), take);
+      if (out.size() >= length || next == 0) return true;
+      pgRow = next;
+    }
+  }
+
+  MdbReader::Handle& h_;
+  MdbHandle* mdb_;
+  MdbTableDef* table_;
+  int64_t rowNumber_ = 0;
+};
+
+}  // namespace
+
+void MdbReader::readTable(const std::string& name,
+                          const std::function<void(const std::vector<FieldInfo>&)>& onSchema,
+                          const std::function<bool(const std::vector<Variant>&)>& onRow) {
+  if (h_->mdb->num_catalog == 0 && !mdb_read_catalog(h_->mdb, MDB_ANY))
+    damaged(h_->name, "its table catalogue cannot be read");
+  MdbCatalogEntry* found = nullptr;
+  for (unsigned i = 0; i < h_->mdb->num_catalog && !found; ++i) {
+    auto* entry = static_cast<MdbCatalogEntry*>(g_ptr_array_index(h_->mdb->catalog, i));
+    if (entry->object_type == MDB_TABLE && equalsNoCase(entry->object_name, name)) found = entry;
+  }
+  if (!found)
+    throw EngineError(ErrorKind::NotFound, "The table '" + name + "' does not exist in " + h_->name);
+  if (found->table_pg >= h_->pageCount)
+    damaged(h_->name, "table " + name + " points outside the file");
+  TableGuard guard;
+  guard.table = mdb_read_table(found);
+  if (!guard.table) damaged(h_->name, "the definition of table " + name + " cannot be read");
+  if (guard.table->num_cols > 255 || !mdb_read_columns(guard.table))
+    damaged(h_->name, "the columns of table " + name + " cannot be read");
+  if (guard.table->columns->len != guard.table->num_cols)
+    damaged(h_->name, "the columns of table " + name + " cannot be read");
+  TableReader reader(*h_, guard.table);
+  onSchema(reader.fields());
+  reader.run(onRow);
+}
+
+}  // namespace tabulor::jet

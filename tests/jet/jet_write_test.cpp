@@ -1,0 +1,2 @@
+// Writing Jet 4 databases (placeholder until the writer tests land).
+#include <gtest/gtest.h>
