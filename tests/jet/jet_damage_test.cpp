@@ -64,5 +64,20 @@ TEST(JetDamage, DamagedCopiesGiveRowsOrAnErrorInTime) {
   EXPECT_GT(errors, 0);
 }
 
+// The fuzz target's seeds (databases from the project's writer and inputs the fuzzer once
+// crashed libmdb with) go through the driver: rows or an EngineError, in time.
+TEST(JetDamage, FuzzSeedsGiveRowsOrAnError) {
+  int seeds = 0;
+  for (const auto& name : listFolder(sourceDir() + "/fuzz/jet_corpus")) {
+    auto start = std::chrono::steady_clock::now();
+    std::string result = readEverything(sourceDir() + "/fuzz/jet_corpus/" + name);
+    EXPECT_LT(std::chrono::steady_clock::now() - start,
+              std::chrono::seconds(jet::ReaderTimeoutSeconds + 3))
+        << name << ": " << result;
+    ++seeds;
+  }
+  EXPECT_GE(seeds, 3);
+}
+
 }  // namespace
 }  // namespace tabulor::test

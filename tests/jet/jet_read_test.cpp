@@ -37,7 +37,8 @@ void expectCell(const Variant& v, const std::string& expected, const std::string
   }
   if (v.vt == VT_DATE && expected.rfind("1900-01-00", 0) == 0) return;
   if (v.vt == VT_R4 && !expected.empty()) {
-    EXPECT_EQ(static_cast<float>(std::strtod(expected.c_str(), nullptr)), v.fltVal) << where << ": " << expected;
+    EXPECT_EQ(static_cast<float>(std::strtod(expected.c_str(), nullptr)), v.fltVal)
+        << where << ": " << expected;
     return;
   }
   if (v.vt == VT_R8 && !expected.empty()) {
@@ -47,10 +48,10 @@ void expectCell(const Variant& v, const std::string& expected, const std::string
   EXPECT_EQ(mdbExportText(v), expected) << where;
 }
 
-const char* const ReadableFixtures[] = {"emptyJet4.mdb",          "fixedNumericTestV2000.mdb",
-                                        "overflowTestV1997.mdb",  "test2V2000.mdb",
-                                        "testUnicodeCompV2003.mdb", "testV1997.mdb",
-                                        "testV2000.mdb"};
+const char* const ReadableFixtures[] = {
+    "emptyJet4.mdb",  "fixedNumericTestV2000.mdb", "overflowTestV1997.mdb",
+    "test2V2000.mdb", "testUnicodeCompV2003.mdb",  "testV1997.mdb",
+    "testV2000.mdb"};
 
 TEST(JetRead, AccessFixturesMatchMdbtools) {
   TABULOR_REQUIRE_FIXTURES();
@@ -122,7 +123,8 @@ TEST(JetRead, PasswordProtectedDatabaseIsRefused) {
 TEST(JetRead, OtherFilesAreRefusedAtOnce) {
   TempDir dir;
   std::string jetHead;
-  if (!fixturesDir().empty()) jetHead = readFile(fixturesDir() + "/mdb/testV2000.mdb").substr(0, 4096);
+  if (!fixturesDir().empty())
+    jetHead = readFile(fixturesDir() + "/mdb/testV2000.mdb").substr(0, 4096);
   struct Case {
     const char* name;
     std::string bytes;

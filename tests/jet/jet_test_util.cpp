@@ -6,8 +6,8 @@
 #include <cinttypes>
 #include <cstdio>
 
-#include "engine/registry.h"
 #include "engine/ole_date.h"
+#include "engine/registry.h"
 #include "tests/support/test_support.h"
 
 namespace tabulor::test {
@@ -31,12 +31,17 @@ std::vector<TableDefInfo> listJetTables(const std::string& path) {
   return out;
 }
 
-std::string blankMdbPath() { return binaryDir() + "/bin/Blank.mdb"; }
+std::string blankMdbPath() {
+  return binaryDir() + "/bin/Blank.mdb";
+}
 
-void copyBlank(const std::string& path) { writeFile(path, readFile(blankMdbPath())); }
+void copyBlank(const std::string& path) {
+  writeFile(path, readFile(blankMdbPath()));
+}
 
 void writeJetTable(const std::string& database, const std::string& table,
-                   const std::vector<FieldInfo>& fields, const std::vector<std::vector<Variant>>& rows) {
+                   const std::vector<FieldInfo>& fields,
+                   const std::vector<std::vector<Variant>>& rows) {
   const Driver* jet = findDriver("");
   ASSERT_NE(jet, nullptr);
   TableSchema schema;
@@ -53,25 +58,34 @@ void writeJetTable(const std::string& database, const std::string& table,
 std::string mdbExportText(const Variant& v) {
   char buf[64];
   switch (v.vt) {
-    case VT_NULL: case VT_EMPTY: return "";
-    case VT_BOOL: return v.boolVal ? "TRUE" : "FALSE";
-    case VT_UI1: return std::to_string(v.bVal);
-    case VT_I2: return std::to_string(v.iVal);
-    case VT_I4: return std::to_string(v.lVal);
+    case VT_NULL:
+    case VT_EMPTY:
+      return "";
+    case VT_BOOL:
+      return v.boolVal ? "TRUE" : "FALSE";
+    case VT_UI1:
+      return std::to_string(v.bVal);
+    case VT_I2:
+      return std::to_string(v.iVal);
+    case VT_I4:
+      return std::to_string(v.lVal);
     case VT_CY: {
       int64_t a = v.cyVal < 0 ? -v.cyVal : v.cyVal;
-      std::snprintf(buf, sizeof buf, "%s%" PRId64 ".%04" PRId64, v.cyVal < 0 ? "-" : "", a / 10000, a % 10000);
+      std::snprintf(buf, sizeof buf, "%s%" PRId64 ".%04" PRId64, v.cyVal < 0 ? "-" : "", a / 10000,
+                    a % 10000);
       return buf;
     }
     case VT_DATE: {
       auto p = partsFromOleDate(v.date);
       if (!p) return "?";
-      std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d:%02d", p->year, p->month, p->day, p->hour,
-                    p->minute, p->second);
+      std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d:%02d", p->year, p->month, p->day,
+                    p->hour, p->minute, p->second);
       return buf;
     }
-    case VT_BINARY: return "";
-    default: return variantToText(v);
+    case VT_BINARY:
+      return "";
+    default:
+      return variantToText(v);
   }
 }
 

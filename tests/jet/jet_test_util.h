@@ -29,7 +29,8 @@ void copyBlank(const std::string& path);
 // Adds table `table` with `fields` and `rows` to `database` through the Jet driver, with the
 // statistics pass the engine runs.
 void writeJetTable(const std::string& database, const std::string& table,
-                   const std::vector<FieldInfo>& fields, const std::vector<std::vector<Variant>>& rows);
+                   const std::vector<FieldInfo>& fields,
+                   const std::vector<std::vector<Variant>>& rows);
 
 // The value as `mdb-export -D '%Y-%m-%d %H:%M:%S' -B -b strip` prints it (without quotes).
 std::string mdbExportText(const Variant& v);

@@ -40,8 +40,9 @@ std::vector<std::string> lines(const std::string& text) {
 }
 
 std::vector<std::vector<std::string>> mdbExport(const std::string& path, const std::string& table) {
-  return parseCsv(commandOutput("mdb-export -D '%Y-%m-%d %H:%M:%S' -T '%Y-%m-%d %H:%M:%S' -B -b strip " +
-                                shellQuote(path) + " " + shellQuote(table)));
+  return parseCsv(
+      commandOutput("mdb-export -D '%Y-%m-%d %H:%M:%S' -T '%Y-%m-%d %H:%M:%S' -B -b strip " +
+                    shellQuote(path) + " " + shellQuote(table)));
 }
 
 // Compares a value with mdb-export's text: floats through their binary value, binary data
@@ -68,24 +69,27 @@ struct Sample {
 // inline, single-row and chained long values.
 Sample everyType() {
   Sample s;
-  s.fields = {field("Name", VT_BSTR, 50), field("Note", VT_BSTR), field("Small", VT_I2),
-              field("Count", VT_I4),      field("Tiny", VT_UI1),  field("Ratio", VT_R4),
-              field("Amount", VT_R8),     field("Price", VT_CY),  field("When", VT_DATE),
+  s.fields = {field("Name", VT_BSTR, 50), field("Note", VT_BSTR),  field("Small", VT_I2),
+              field("Count", VT_I4),      field("Tiny", VT_UI1),   field("Ratio", VT_R4),
+              field("Amount", VT_R8),     field("Price", VT_CY),   field("When", VT_DATE),
               field("Paid", VT_BOOL),     field("Blob", VT_BINARY)};
   std::string bytes;
   for (int i = 0; i < 9000; ++i) bytes += static_cast<char>(i * 7 % 256);
   s.rows = {
-      {Variant::text("Zoë Müller"), Variant::text("short memo"), Variant::i2(-32768), Variant::i4(2147483647),
-       Variant::ui1(255), Variant::r4(0.15f), Variant::r8(1.0 / 3), Variant::currency(-123456789),
-       Variant::oleDate(45000.5), Variant::boolean(true), Variant::bytes(std::string("\0\1\2", 3))},
-      {Variant::text("漢字 and ASCII"), Variant::text(repeat("Grüße, ", 400)), Variant::i2(7), Variant::i4(-1),
-       Variant::ui1(0), Variant::r4(-1e30f), Variant::r8(1e300), Variant::currency(0), Variant::oleDate(-1.25),
-       Variant::boolean(false), Variant::bytes(bytes)},
-      {Variant::text(""), Variant::text(repeat("x", 20000)), Variant::null(), Variant::null(), Variant::null(),
-       Variant::null(), Variant::null(), Variant::null(), Variant::null(), Variant::boolean(true), Variant::null()},
-      {Variant::null(), Variant::null(), Variant::i2(1), Variant::i4(2), Variant::ui1(3), Variant::r4(4),
-       Variant::r8(5), Variant::currency(60000), Variant::oleDate(2.0), Variant::boolean(false),
-       Variant::bytes("")},
+      {Variant::text("Zoë Müller"), Variant::text("short memo"), Variant::i2(-32768),
+       Variant::i4(2147483647), Variant::ui1(255), Variant::r4(0.15f), Variant::r8(1.0 / 3),
+       Variant::currency(-123456789), Variant::oleDate(45000.5), Variant::boolean(true),
+       Variant::bytes(std::string("\0\1\2", 3))},
+      {Variant::text("漢字 and ASCII"), Variant::text(repeat("Grüße, ", 400)), Variant::i2(7),
+       Variant::i4(-1), Variant::ui1(0), Variant::r4(-1e30f), Variant::r8(1e300),
+       Variant::currency(0), Variant::oleDate(-1.25), Variant::boolean(false),
+       Variant::bytes(bytes)},
+      {Variant::text(""), Variant::text(repeat("x", 20000)), Variant::null(), Variant::null(),
+       Variant::null(), Variant::null(), Variant::null(), Variant::null(), Variant::null(),
+       Variant::boolean(true), Variant::null()},
+      {Variant::null(), Variant::null(), Variant::i2(1), Variant::i4(2), Variant::ui1(3),
+       Variant::r4(4), Variant::r8(5), Variant::currency(60000), Variant::oleDate(2.0),
+       Variant::boolean(false), Variant::bytes("")},
   };
   return s;
 }
@@ -100,8 +104,9 @@ TEST(JetWrite, BlankDatabaseHasOnlySystemTables) {
   EXPECT_FALSE(h.hasPassword);
   EXPECT_FALSE(h.encrypted);
   EXPECT_EQ(lines(commandOutput("mdb-tables -1 " + shellQuote(blank))), std::vector<std::string>{});
-  EXPECT_EQ(lines(commandOutput("mdb-tables -1 -S " + shellQuote(blank))),
-            (std::vector<std::string>{"MSysObjects", "MSysACEs", "MSysQueries", "MSysRelationships"}));
+  EXPECT_EQ(
+      lines(commandOutput("mdb-tables -1 -S " + shellQuote(blank))),
+      (std::vector<std::string>{"MSysObjects", "MSysACEs", "MSysQueries", "MSysRelationships"}));
   for (const auto& t : listJetTables(blank)) EXPECT_EQ(t.attributes, TableAttrSystem) << t.name;
 }
 
@@ -117,8 +122,8 @@ TEST(JetWrite, EveryTypeReadsBackInMdbtoolsAndTheEngine) {
   EXPECT_EQ(lines(commandOutput("mdb-tables -1 " + shellQuote(db))),
             (std::vector<std::string>{"All types", "Second"}));
   std::string schema = commandOutput("mdb-schema " + shellQuote(db) + " access");
-  for (const char* type : {"Text (50)", "Memo/Hyperlink", "Integer", "Long Integer", "Byte", "Single",
-                           "Double", "Currency", "DateTime", "Boolean", "OLE"})
+  for (const char* type : {"Text (50)", "Memo/Hyperlink", "Integer", "Long Integer", "Byte",
+                           "Single", "Double", "Currency", "DateTime", "Boolean", "OLE"})
     EXPECT_NE(schema.find(type), std::string::npos) << type << " in\n" << schema;
 
   auto csv = mdbExport(db, "All types");
@@ -144,8 +149,10 @@ TEST(JetWrite, EveryTypeReadsBackInMdbtoolsAndTheEngine) {
       Variant want = s.rows[r][c];
       if (want.vt == VT_BOOL || want.isNull()) {
         // Yes/No cannot be null in Jet; the others come back as NULL.
-        if (want.isNull()) EXPECT_TRUE(back.rows[r][c].isNull()) << r << " " << c;
-        else EXPECT_EQ(back.rows[r][c], want) << r << " " << c;
+        if (want.isNull())
+          EXPECT_TRUE(back.rows[r][c].isNull()) << r << " " << c;
+        else
+          EXPECT_EQ(back.rows[r][c], want) << r << " " << c;
         continue;
       }
       EXPECT_EQ(back.rows[r][c], want) << "row " << r + 1 << " " << s.fields[c].name;
@@ -159,9 +166,11 @@ TEST(JetWrite, ManyRowsSpanPagesAndLongValuePages) {
   copyBlank(db);
   std::vector<std::vector<Variant>> rows;
   for (int i = 0; i < 30000; ++i)
-    rows.push_back({Variant::i4(i), Variant::text("row " + std::to_string(i)),
-                    Variant::text(i % 100 == 0 ? repeat("memo", 300 + i % 7) : "m" + std::to_string(i))});
-  writeJetTable(db, "Big", {field("id", VT_I4), field("name", VT_BSTR), field("memo", VT_BSTR)}, rows);
+    rows.push_back(
+        {Variant::i4(i), Variant::text("row " + std::to_string(i)),
+         Variant::text(i % 100 == 0 ? repeat("memo", 300 + i % 7) : "m" + std::to_string(i))});
+  writeJetTable(db, "Big", {field("id", VT_I4), field("name", VT_BSTR), field("memo", VT_BSTR)},
+                rows);
   EXPECT_EQ(commandOutput("mdb-count " + shellQuote(db) + " Big"), "30000\n");
   auto csv = mdbExport(db, "Big");
   ASSERT_EQ(csv.size(), 30001u);
@@ -209,7 +218,8 @@ TEST(JetWrite, UnfinishedTableLeavesTheDatabaseAsItWas) {
     for (int i = 0; i < 5000; ++i) writer->appendRow({Variant::text("value " + std::to_string(i))});
   }  // destroyed without finish(): a failed statement
   EXPECT_EQ(readFile(db), before);
-  EXPECT_EQ(lines(commandOutput("mdb-tables -1 " + shellQuote(db))), std::vector<std::string>{"Kept"});
+  EXPECT_EQ(lines(commandOutput("mdb-tables -1 " + shellQuote(db))),
+            std::vector<std::string>{"Kept"});
 }
 
 TEST(JetWrite, ValuesThatDoNotFitTheirTypeAreKeptAsText) {
@@ -245,7 +255,8 @@ TEST(JetWrite, NamesAreMadeValidAndColumnLimitsHold) {
   const std::string db = dir.file("names.mdb");
   copyBlank(db);
   writeJetTable(db, "a.b[c]",
-                {field("x.y", VT_I4), field("X_Y", VT_I4), field("", VT_I4), field(std::string(80, 'n'), VT_I4)},
+                {field("x.y", VT_I4), field("X_Y", VT_I4), field("", VT_I4),
+                 field(std::string(80, 'n'), VT_I4)},
                 {{Variant::i4(1), Variant::i4(2), Variant::i4(3), Variant::i4(4)}});
   TableData back = readJetTable(db, "a_b_c_");
   ASSERT_EQ(back.fields.size(), 4u);

@@ -47,7 +47,8 @@ std::string blankDatabase(double created) {
       owned = maps.add(inlineMapRow(0, 64, {}));
     }
     int free = maps.add(inlineMapRow(0, 64, {}));
-    entries.push_back({static_cast<int32_t>(t.tdef), TablesContainerId, t.name, 1, SystemObjectFlags, created});
+    entries.push_back(
+        {static_cast<int32_t>(t.tdef), TablesContainerId, t.name, 1, SystemObjectFlags, created});
     TableDefInfoBytes info;
     info.tableType = 0x53;
     info.rowCount = 0;

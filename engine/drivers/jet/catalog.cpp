@@ -22,7 +22,9 @@ std::vector<ColumnDef> columns(std::initializer_list<std::pair<const char*, uint
     ColumnDef c;
     c.name = name;
     c.type = type;
-    c.length = type == TypeText || type == TypeBinary ? 510 : type == TypeBool ? 1 : fixedSize(type);
+    c.length = type == TypeText || type == TypeBinary ? 510
+               : type == TypeBool                     ? 1
+                                                      : fixedSize(type);
     if (type == TypeBinary) c.length = 255;
     out.push_back(c);
   }
@@ -33,28 +35,50 @@ std::vector<ColumnDef> columns(std::initializer_list<std::pair<const char*, uint
 }  // namespace
 
 std::vector<ColumnDef> msysObjectsColumns() {
-  return columns({{"Id", TypeLong},         {"ParentId", TypeLong},     {"Name", TypeText},
-                  {"Type", TypeInt},        {"DateCreate", TypeDateTime}, {"DateUpdate", TypeDateTime},
-                  {"Owner", TypeBinary},    {"Flags", TypeLong},        {"Database", TypeMemo},
-                  {"Connect", TypeMemo},    {"ForeignName", TypeText},  {"RmtInfoShort", TypeBinary},
-                  {"RmtInfoLong", TypeOle}, {"Lv", TypeOle},            {"LvProp", TypeOle},
-                  {"LvModule", TypeOle},    {"LvExtra", TypeOle}});
+  return columns({{"Id", TypeLong},
+                  {"ParentId", TypeLong},
+                  {"Name", TypeText},
+                  {"Type", TypeInt},
+                  {"DateCreate", TypeDateTime},
+                  {"DateUpdate", TypeDateTime},
+                  {"Owner", TypeBinary},
+                  {"Flags", TypeLong},
+                  {"Database", TypeMemo},
+                  {"Connect", TypeMemo},
+                  {"ForeignName", TypeText},
+                  {"RmtInfoShort", TypeBinary},
+                  {"RmtInfoLong", TypeOle},
+                  {"Lv", TypeOle},
+                  {"LvProp", TypeOle},
+                  {"LvModule", TypeOle},
+                  {"LvExtra", TypeOle}});
 }
 
 std::vector<ColumnDef> msysAcesColumns() {
-  return columns({{"ObjectId", TypeLong}, {"SID", TypeBinary}, {"ACM", TypeLong}, {"FInheritable", TypeBool}});
+  return columns(
+      {{"ObjectId", TypeLong}, {"SID", TypeBinary}, {"ACM", TypeLong}, {"FInheritable", TypeBool}});
 }
 
 std::vector<ColumnDef> msysQueriesColumns() {
-  return columns({{"ObjectId", TypeLong}, {"Attribute", TypeByte}, {"Order", TypeBinary},
-                  {"Name1", TypeText}, {"Name2", TypeText}, {"Expression", TypeMemo},
-                  {"Flag", TypeInt}, {"LvExtra", TypeOle}});
+  return columns({{"ObjectId", TypeLong},
+                  {"Attribute", TypeByte},
+                  {"Order", TypeBinary},
+                  {"Name1", TypeText},
+                  {"Name2", TypeText},
+                  {"Expression", TypeMemo},
+                  {"Flag", TypeInt},
+                  {"LvExtra", TypeOle}});
 }
 
 std::vector<ColumnDef> msysRelationshipsColumns() {
-  return columns({{"ccolumn", TypeLong}, {"grbit", TypeLong}, {"icolumn", TypeLong},
-                  {"szColumn", TypeText}, {"szObject", TypeText}, {"szReferencedColumn", TypeText},
-                  {"szReferencedObject", TypeText}, {"szRelationship", TypeText}});
+  return columns({{"ccolumn", TypeLong},
+                  {"grbit", TypeLong},
+                  {"icolumn", TypeLong},
+                  {"szColumn", TypeText},
+                  {"szObject", TypeText},
+                  {"szReferencedColumn", TypeText},
+                  {"szReferencedObject", TypeText},
+                  {"szRelationship", TypeText}});
 }
 
 std::string catalogRow(const CatalogEntry& e) {
@@ -94,7 +118,8 @@ Catalog readCatalog(const JetFile& file) {
   auto readPage = [&](uint32_t p) { return file.readPage(p); };
   Catalog cat;
   cat.table = parseTdef(CatalogTdefPage, name, readPage);
-  const ColumnDef *id = nullptr, *parent = nullptr, *nameCol = nullptr, *type = nullptr, *flags = nullptr;
+  const ColumnDef *id = nullptr, *parent = nullptr, *nameCol = nullptr, *type = nullptr,
+                  *flags = nullptr;
   for (const auto& c : cat.table.columns) {
     if (c.name == "Id") id = &c;
     if (c.name == "ParentId") parent = &c;
@@ -109,10 +134,12 @@ Catalog readCatalog(const JetFile& file) {
     std::string page = file.readPage(pr >> 8);
     auto rows = get16(page, 12);
     uint32_t r = pr & 0xFF;
-    if (r >= rows) throw EngineError(ErrorKind::BadInput, name + " is damaged: a usage map is missing");
+    if (r >= rows)
+      throw EngineError(ErrorKind::BadInput, name + " is damaged: a usage map is missing");
     size_t start = get16(page, DataPageHeader + 2 * r) & 0x1FFF;
     size_t end = r == 0 ? PageSize : get16(page, DataPageHeader + 2 * (r - 1)) & 0x1FFF;
-    if (start >= end || end > PageSize) throw EngineError(ErrorKind::BadInput, name + " is damaged: a usage map is damaged");
+    if (start >= end || end > PageSize)
+      throw EngineError(ErrorKind::BadInput, name + " is damaged: a usage map is damaged");
     return page.substr(start, end - start);
   };
   cat.pages = mapPages(rowAt(cat.table.ownedMap), readPage);

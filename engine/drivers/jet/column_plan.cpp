@@ -49,7 +49,9 @@ Store chooseStore(const FieldInfo& f, bool haveStats) {
     case VT_BINARY:
       if (haveStats && s.nonNull != s.binaryValues) return fallback();
       return Store::Ole;
-    case VT_UI1: case VT_I2: case VT_I4:
+    case VT_UI1:
+    case VT_I2:
+    case VT_I4:
       if (haveStats && others) return fallback();
       if (haveStats && s.realValues) return Store::Double;
       if (haveStats && s.integerValues) {
@@ -83,17 +85,28 @@ Store chooseStore(const FieldInfo& f, bool haveStats) {
 
 uint8_t typeOf(Store s) {
   switch (s) {
-    case Store::Bool: return TypeBool;
-    case Store::Byte: return TypeByte;
-    case Store::Int: return TypeInt;
-    case Store::Long: return TypeLong;
-    case Store::Money: return TypeMoney;
-    case Store::Float: return TypeFloat;
-    case Store::Double: return TypeDouble;
-    case Store::Date: return TypeDateTime;
-    case Store::Text: return TypeText;
-    case Store::Memo: return TypeMemo;
-    case Store::Ole: return TypeOle;
+    case Store::Bool:
+      return TypeBool;
+    case Store::Byte:
+      return TypeByte;
+    case Store::Int:
+      return TypeInt;
+    case Store::Long:
+      return TypeLong;
+    case Store::Money:
+      return TypeMoney;
+    case Store::Float:
+      return TypeFloat;
+    case Store::Double:
+      return TypeDouble;
+    case Store::Date:
+      return TypeDateTime;
+    case Store::Text:
+      return TypeText;
+    case Store::Memo:
+      return TypeMemo;
+    case Store::Ole:
+      return TypeOle;
   }
   return TypeMemo;
 }
@@ -107,7 +120,8 @@ size_t textBound(const ColumnStats& s, bool haveStats) {
 
 }  // namespace
 
-TablePlan planTable(const std::string& table, const TableSchema& schema, const std::string& database) {
+TablePlan planTable(const std::string& table, const TableSchema& schema,
+                    const std::string& database) {
   TablePlan plan;
   plan.name = cleanJetName(table);
   if (plan.name.empty())
@@ -115,7 +129,8 @@ TablePlan planTable(const std::string& table, const TableSchema& schema, const s
   if (schema.fields.size() > 255)
     throw EngineError(ErrorKind::Limit, "Too many fields defined: table " + plan.name + " has " +
                                             std::to_string(schema.fields.size()) +
-                                            " fields, a Jet table holds at most 255 (" + database + ")");
+                                            " fields, a Jet table holds at most 255 (" + database +
+                                            ")");
   const bool haveStats = schema.rowCount >= 0;
   std::vector<std::string> used;
   for (size_t i = 0; i < schema.fields.size(); ++i) {
@@ -165,7 +180,8 @@ TablePlan planTable(const std::string& table, const TableSchema& schema, const s
       // Keep the source's declared width when every value fits it.
       const FieldInfo& f = schema.fields[i];
       int64_t chars = 255;
-      if (f.size > 0 && f.size <= 255 && (!haveStats || f.stats.maxTextChars <= f.size)) chars = f.size;
+      if (f.size > 0 && f.size <= 255 && (!haveStats || f.stats.maxTextChars <= f.size))
+        chars = f.size;
       c.length = static_cast<uint16_t>(2 * chars);
       c.extFlags = ColExtCompressed;
     } else if (c.type == TypeMemo) {

@@ -32,7 +32,8 @@ void writeGlobalMap(JetFile& file) {
   size_t inlineBytes = std::max<size_t>(64, ((pages + 1 + 31) / 32) * 4);
   if (inlineBytes <= MaxInlineBitmap) {
     std::vector<uint32_t> freePages;
-    for (uint64_t p = pages; p < inlineBytes * 8; ++p) freePages.push_back(static_cast<uint32_t>(p));
+    for (uint64_t p = pages; p < inlineBytes * 8; ++p)
+      freePages.push_back(static_cast<uint32_t>(p));
     row0 = inlineMapRow(0, inlineBytes, freePages);
   } else {
     std::vector<uint32_t> slots = existingBitmapPages(file);

@@ -14,7 +14,7 @@ class JetDriver : public Driver {
   const DriverInfo& info() const override {
     // The writer sizes Text columns (or chooses Memo) from the longest value, and switches
     // a column whose values do not all fit its type to text, so it asks for statistics.
-    static const DriverInfo info = {{""}, "Microsoft Jet Database", {".mdb"}, true, true, true,
+    static const DriverInfo info = {{""},    "Microsoft Jet Database", {".mdb"}, true, true, true,
                                     {0, 255}};
     return info;
   }

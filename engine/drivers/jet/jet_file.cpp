@@ -16,7 +16,8 @@ namespace tabulor::jet {
 JetFile::JetFile(std::string path) : path_(std::move(path)) {
   fd_ = ::open(path_.c_str(), O_RDWR | O_CLOEXEC);
   if (fd_ < 0) {
-    if (errno == ENOENT) throw EngineError(ErrorKind::NotFound, "Could not find file '" + path_ + "'");
+    if (errno == ENOENT)
+      throw EngineError(ErrorKind::NotFound, "Could not find file '" + path_ + "'");
     fail("cannot be opened for writing");
   }
   struct stat st {};
@@ -65,11 +66,14 @@ void JetFile::writePage(uint32_t page, const std::string& bytes) {
 }
 
 void JetFile::truncate(uint32_t pages) {
-  if (::ftruncate(fd_, static_cast<off_t>(uint64_t(pages) * PageSize)) != 0) fail("cannot be cut back");
+  if (::ftruncate(fd_, static_cast<off_t>(uint64_t(pages) * PageSize)) != 0)
+    fail("cannot be cut back");
   pages_ = pages;
   bytes_ = uint64_t(pages) * PageSize;
 }
 
-void JetFile::sync() { ::fdatasync(fd_); }
+void JetFile::sync() {
+  ::fdatasync(fd_);
+}
 
 }  // namespace tabulor::jet

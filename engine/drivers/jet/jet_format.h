@@ -29,11 +29,11 @@ enum ColumnType : uint8_t {
 
 inline constexpr uint8_t ColFlagFixed = 0x01, ColFlagUpdatable = 0x02;
 inline constexpr uint8_t ColExtCompressed = 0x01;
-inline constexpr uint32_t TdefMagic = 1625;  // at TDEF offset 12 and in every column entry
+inline constexpr uint32_t TdefMagic = 1625;   // at TDEF offset 12 and in every column entry
 inline constexpr size_t DataPageHeader = 14;  // type, 1, free space, owner, 0, row count
 inline constexpr size_t MaxRowSize = 4060;
 inline constexpr size_t MaxRowsPerPage = 255;
-inline constexpr size_t MaxLvalData = 4072;  // data bytes of one long-value row in a chain
+inline constexpr size_t MaxLvalData = 4072;   // data bytes of one long-value row in a chain
 inline constexpr uint32_t MaxPages = 524288;  // 2 GB, the largest Jet 4 file
 inline constexpr size_t BitmapBitsPerPage = (PageSize - 4) * 8;
 inline constexpr uint32_t LvalOwner = 0x4C41564C;  // "LVAL"
@@ -59,6 +59,8 @@ inline uint32_t get32(const std::string& b, size_t off) {
   return get16(b, off) | get16(b, off + 2) << 16;
 }
 // A row address as Jet stores it in TDEFs and long-value headers: row in the low byte.
-inline uint32_t pageRow(uint32_t page, uint32_t row) { return page << 8 | (row & 0xFF); }
+inline uint32_t pageRow(uint32_t page, uint32_t row) {
+  return page << 8 | (row & 0xFF);
+}
 
 }  // namespace tabulor::jet

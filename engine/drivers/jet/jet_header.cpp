@@ -78,7 +78,8 @@ HeaderInfo readHeader(std::string_view page0) {
   uint8_t key[4] = {0, 0, 0, 0};
   if (std::isfinite(date) && std::fabs(date) < 2e9) {
     auto day = static_cast<int32_t>(std::floor(date));
-    for (int i = 0; i < 4; ++i) key[i] = static_cast<uint8_t>((static_cast<uint32_t>(day) >> (8 * i)) & 0xFF);
+    for (int i = 0; i < 4; ++i)
+      key[i] = static_cast<uint8_t>((static_cast<uint32_t>(day) >> (8 * i)) & 0xFF);
   }
   for (size_t i = 0; i < 40; ++i)
     if (u8(0x42 + i) ^ key[i % 4]) info.hasPassword = true;

@@ -12,10 +12,10 @@ namespace tabulor::jet {
 inline constexpr size_t PageSize = 4096;  // Jet 4; Jet 3 pages are 2048 bytes
 
 struct HeaderInfo {
-  int version = 0;            // 0 Jet 3, 1 Jet 4, 2.. ACE
-  bool hasPassword = false;   // a database password is set
-  bool encrypted = false;     // pages are encoded with a database key
-  double creationDate = 0;    // OLE date (Jet 4 only)
+  int version = 0;           // 0 Jet 3, 1 Jet 4, 2.. ACE
+  bool hasPassword = false;  // a database password is set
+  bool encrypted = false;    // pages are encoded with a database key
+  double creationDate = 0;   // OLE date (Jet 4 only)
 };
 
 // Checks the first bytes of a file ("Standard Jet DB" / "Standard ACE DB" at offset 4 and

@@ -12,7 +12,9 @@ namespace tabulor::jet {
 
 namespace {
 
-[[noreturn]] void rethrow(MessageReader& m) { throw m.error(); }
+[[noreturn]] void rethrow(MessageReader& m) {
+  throw m.error();
+}
 
 class JetCursor : public RowCursor {
  public:
@@ -46,12 +48,14 @@ class JetCursor : public RowCursor {
  private:
   void start() {
     process_.reset();
-    process_ = std::make_unique<ReaderProcess>(file_, std::vector<std::string>{"read", path_, table_});
+    process_ =
+        std::make_unique<ReaderProcess>(file_, std::vector<std::string>{"read", path_, table_});
     MessageReader& m = process_->messages();
     char tag = m.tag();
     if (tag == TagError) rethrow(m);
     if (tag != TagFields)
-      throw EngineError(ErrorKind::BadInput, file_ + " is damaged: table " + table_ + " has no columns");
+      throw EngineError(ErrorKind::BadInput,
+                        file_ + " is damaged: table " + table_ + " has no columns");
     fields_ = m.fields();
   }
 
@@ -70,9 +74,9 @@ class JetSource : public SourceDatabase {
   std::unique_ptr<RowCursor> openTable(const std::string& name) override {
     for (const auto& t : tables_)
       if (equalsNoCase(t.name, name)) return std::make_unique<JetCursor>(path_, file_, t.name);
-    throw EngineError(ErrorKind::NotFound,
-                      "The Microsoft Jet database engine cannot find the input table '" + name +
-                          "' in " + file_);
+    throw EngineError(
+        ErrorKind::NotFound,
+        "The Microsoft Jet database engine cannot find the input table '" + name + "' in " + file_);
   }
 
  private:

@@ -24,7 +24,7 @@ namespace tabulor::jet {
 
 namespace {
 
-constexpr size_t MapRowSize = 69;                                    // every map row we write
+constexpr size_t MapRowSize = 69;  // every map row we write
 constexpr size_t MapRowsPerPage = (PageSize - DataPageHeader) / (MapRowSize + 2);
 constexpr size_t MaxInlineLongValue = 64;
 
@@ -75,8 +75,11 @@ struct LongValueColumn {
 class JetTableWriter : public TableWriter {
  public:
   JetTableWriter(std::unique_ptr<JetFile> file, Catalog catalog, TablePlan plan)
-      : file_(std::move(file)), cat_(std::move(catalog)), plan_(std::move(plan)),
-        fileName_(fileNameOf(file_->path())), data_(0) {
+      : file_(std::move(file)),
+        cat_(std::move(catalog)),
+        plan_(std::move(plan)),
+        fileName_(fileNameOf(file_->path())),
+        data_(0) {
     originalPages_ = file_->pageCount();
     nextPage_ = originalPages_;
     cells_.resize(plan_.columns.size());
@@ -118,9 +121,9 @@ class JetTableWriter : public TableWriter {
     size_t size = rowOverhead(plan_.columns, plan_.fixedArea) + varBytes;
     if (size > MaxRowSize)
       throw EngineError(ErrorKind::Limit, "Record is too large: table " + plan_.name + ", row " +
-                                              std::to_string(rows_) + " needs " + std::to_string(size) +
-                                              " bytes, a Jet row holds " + std::to_string(MaxRowSize) +
-                                              " (" + fileName_ + ")");
+                                              std::to_string(rows_) + " needs " +
+                                              std::to_string(size) + " bytes, a Jet row holds " +
+                                              std::to_string(MaxRowSize) + " (" + fileName_ + ")");
     for (size_t i = 0; i < cells_.size(); ++i) {
       if (lvOf_[i] < 0 || cells_[i].null) continue;
       storeLongValue(static_cast<size_t>(lvOf_[i]), cells_[i], size);
@@ -160,20 +163,23 @@ class JetTableWriter : public TableWriter {
     info.ownedMap = mapRefs[0];
     info.freeMap = mapRefs[1];
     for (size_t k = 0; k < lv_.size(); ++k)
-      info.longValueMaps.push_back({plan_.columns[lv_[k].column].colNum, mapRefs[2 + 2 * k], mapRefs[3 + 2 * k]});
+      info.longValueMaps.push_back(
+          {plan_.columns[lv_[k].column].colNum, mapRefs[2 + 2 * k], mapRefs[3 + 2 * k]});
     std::vector<std::string> tdef = tdefPages(tdefBytes(plan_.columns, info), tdefPages_);
     for (size_t i = 0; i < tdef.size(); ++i) file_->writePage(tdefPages_[i], tdef[i]);
 
     // The catalogue row: into the catalogue's last page when it fits, else a new page that
     // its owned-pages map is told about.
-    CatalogEntry entry{static_cast<int32_t>(tdefPages_[0]), TablesContainerId, plan_.name, 1, 0, nowAsOleDate()};
+    CatalogEntry entry{
+        static_cast<int32_t>(tdefPages_[0]), TablesContainerId, plan_.name, 1, 0, nowAsOleDate()};
     std::string row = catalogRow(entry);
     std::vector<std::pair<uint32_t, std::string>> updates;  // existing pages, written last
     bool placed = false;
     if (!cat_.pages.empty()) {
       uint32_t last = *std::max_element(cat_.pages.begin(), cat_.pages.end());
       std::string page = file_->readPage(last);
-      if (uint8_t(page[0]) == PageData && get32(page, 4) == CatalogTdefPage && addRowToPage(page, row) >= 0) {
+      if (uint8_t(page[0]) == PageData && get32(page, 4) == CatalogTdefPage &&
+          addRowToPage(page, row) >= 0) {
         updates.emplace_back(last, std::move(page));
         placed = true;
       }
@@ -197,15 +203,17 @@ class JetTableWriter : public TableWriter {
  private:
   TableDefInfoBytes placeholderInfo() const {
     TableDefInfoBytes info;
-    for (const auto& lv : lv_) info.longValueMaps.push_back({plan_.columns[lv.column].colNum, 0, 0});
+    for (const auto& lv : lv_)
+      info.longValueMaps.push_back({plan_.columns[lv.column].colNum, 0, 0});
     return info;
   }
 
   uint32_t allocPage() {
     if (nextPage_ >= MaxPages)
-      throw EngineError(ErrorKind::Limit, "The database " + fileName_ +
-                                              " would grow past 2 GB, the largest Jet database: table " +
-                                              plan_.name + ", row " + std::to_string(rows_));
+      throw EngineError(ErrorKind::Limit,
+                        "The database " + fileName_ +
+                            " would grow past 2 GB, the largest Jet database: table " + plan_.name +
+                            ", row " + std::to_string(rows_));
     return nextPage_++;
   }
 
@@ -290,7 +298,8 @@ class JetTableWriter : public TableWriter {
     uint32_t ref = cat_.table.ownedMap;
     std::string mapPage = file_->readPage(ref >> 8);
     auto [start, end] = rowSpan(mapPage, ref & 0xFF);
-    if (start >= end || end > PageSize) throw EngineError(ErrorKind::BadInput, fileName_ + " is damaged: the catalogue's usage map");
+    if (start >= end || end > PageSize)
+      throw EngineError(ErrorKind::BadInput, fileName_ + " is damaged: the catalogue's usage map");
     const uint32_t slot = static_cast<uint32_t>(pageNo / BitmapBitsPerPage);
     if (mapPage[start] == 1 && slot < ReferenceSlots && start + 1 + 4 * slot + 4 <= end) {
       uint32_t bitmapNo = get32(mapPage, start + 1 + 4 * slot);
@@ -311,18 +320,21 @@ class JetTableWriter : public TableWriter {
       uint32_t first = get32(mapPage, start + 1);
       uint64_t bit = pageNo >= first ? pageNo - first : UINT64_MAX;
       if (bit < (end - start - 5) * 8) {
-        mapPage[start + 5 + bit / 8] = static_cast<char>(mapPage[start + 5 + bit / 8] | (1 << (bit % 8)));
+        mapPage[start + 5 + bit / 8] =
+            static_cast<char>(mapPage[start + 5 + bit / 8] | (1 << (bit % 8)));
         updates.emplace_back(ref >> 8, std::move(mapPage));
         return;
       }
     }
-    throw EngineError(ErrorKind::Limit, "The catalogue of " + fileName_ + " has no room for table " + plan_.name);
+    throw EngineError(ErrorKind::Limit,
+                      "The catalogue of " + fileName_ + " has no room for table " + plan_.name);
   }
 
   [[noreturn]] void mismatch(size_t col, const Variant& v) {
-    throw EngineError(ErrorKind::BadInput, "Data type conversion error: table " + plan_.name + ", row " +
-                                               std::to_string(rows_) + ", field " + plan_.columns[col].name +
-                                               ": value '" + variantToText(v) + "' does not fit the column");
+    throw EngineError(ErrorKind::BadInput, "Data type conversion error: table " + plan_.name +
+                                               ", row " + std::to_string(rows_) + ", field " +
+                                               plan_.columns[col].name + ": value '" +
+                                               variantToText(v) + "' does not fit the column");
   }
 
   void convert(const Variant& v, size_t col, Cell& cell) {
@@ -335,9 +347,12 @@ class JetTableWriter : public TableWriter {
     }
     cell.null = false;
     double d = 0;
-    auto fixedBytes = [&](const void* p, size_t n) { cell.bytes.assign(static_cast<const char*>(p), n); };
+    auto fixedBytes = [&](const void* p, size_t n) {
+      cell.bytes.assign(static_cast<const char*>(p), n);
+    };
     auto integral = [&](double lo, double hi) {
-      if (!variantToDouble(v, d) || v.vt == VT_DATE || v.vt == VT_BOOL || d != std::trunc(d) || d < lo || d > hi)
+      if (!variantToDouble(v, d) || v.vt == VT_DATE || v.vt == VT_BOOL || d != std::trunc(d) ||
+          d < lo || d > hi)
         mismatch(col, v);
       return d;
     };
@@ -366,7 +381,8 @@ class JetTableWriter : public TableWriter {
         int64_t x = 0;
         if (v.vt == VT_CY) {
           x = v.cyVal;
-        } else if (variantToDouble(v, d) && v.vt != VT_DATE && v.vt != VT_BOOL && std::fabs(d) < 9e14) {
+        } else if (variantToDouble(v, d) && v.vt != VT_DATE && v.vt != VT_BOOL &&
+                   std::fabs(d) < 9e14) {
           x = std::llround(d * 10000.0);
         } else {
           mismatch(col, v);
@@ -429,14 +445,17 @@ std::unique_ptr<TableWriter> createJetTable(const std::string& database, const s
   auto file = std::make_unique<JetFile>(database);
   const std::string name(fileNameOf(database));
   if (file->byteSize() < 3 * PageSize || file->byteSize() % PageSize != 0)
-    throw EngineError(ErrorKind::Unsupported, name + " is not a Jet 4 database the engine can add tables to");
+    throw EngineError(ErrorKind::Unsupported,
+                      name + " is not a Jet 4 database the engine can add tables to");
   std::string page0 = file->readPage(0);
   if (!looksLikeJet(page0) || readHeader(page0).version != 1 || readHeader(page0).encrypted)
-    throw EngineError(ErrorKind::Unsupported, name + " is not a Jet 4 database the engine can add tables to");
+    throw EngineError(ErrorKind::Unsupported,
+                      name + " is not a Jet 4 database the engine can add tables to");
   Catalog catalog = readCatalog(*file);
   TablePlan plan = planTable(table, schema, name);
   for (const auto& e : catalog.entries)
-    if ((e.type == 1 || e.type == 4 || e.type == 5 || e.type == 6) && equalsNoCase(e.name, plan.name))
+    if ((e.type == 1 || e.type == 4 || e.type == 5 || e.type == 6) &&
+        equalsNoCase(e.name, plan.name))
       throw EngineError(ErrorKind::Exists, "Table '" + plan.name + "' already exists in " + name);
   return std::make_unique<JetTableWriter>(std::move(file), std::move(catalog), std::move(plan));
 }

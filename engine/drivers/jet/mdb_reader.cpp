@@ -74,6 +74,47 @@ std::unique_ptr<MdbReader::Handle> finishOpen(MdbHandle* mdb, const std::string&
   return h;
 }
 
+// libmdb trusts a table's usage maps: a map row it cannot find leaves it a null map that it
+// reads anyway, and a bitmap page past the end of the file makes it exit the process. The
+// maps of a table are checked here before libmdb reads the table.
+void checkMapRow(MdbReader::Handle& h, uint32_t pr, const std::string& what) {
+  MdbHandle* mdb = h.mdb;
+  const int pgSize = static_cast<int>(mdb->fmt->pg_size);
+  const int rco = mdb->fmt->row_count_offset;
+  uint32_t page = pr >> 8, row = pr & 0xFF;
+  if (page == 0 || page >= h.pageCount || mdb_read_alt_pg(mdb, page) != pgSize)
+    damaged(h.name, what + " has its usage map outside the file");
+  const uint8_t* buf = mdb->alt_pg_buf;
+  uint32_t rows = static_cast<uint32_t>(mdb_get_int16(const_cast<uint8_t*>(buf), rco));
+  if (buf[0] != MDB_PAGE_DATA || row >= rows || rco + 2 + 2 * static_cast<int>(row) + 2 > pgSize)
+    damaged(h.name, what + " has a missing usage map");
+  int start =
+      mdb_get_int16(const_cast<uint8_t*>(buf), rco + 2 + 2 * static_cast<int>(row)) & 0x1FFF;
+  int end =
+      row == 0 ? pgSize
+               : mdb_get_int16(const_cast<uint8_t*>(buf), rco + 2 * static_cast<int>(row)) & 0x1FFF;
+  if (start >= end || end > pgSize || end - start < 5)
+    damaged(h.name, what + " has a damaged usage map");
+  if (buf[start] == 1)
+    for (int off = start + 1; off + 4 <= end; off += 4) {
+      uint32_t bitmap = get32(buf + off);
+      if (bitmap >= h.pageCount)
+        damaged(h.name, what + " has a usage map pointing outside the file");
+    }
+}
+
+void checkTableMaps(MdbReader::Handle& h, unsigned long tdefPage, const std::string& what) {
+  MdbHandle* mdb = h.mdb;
+  const int pgSize = static_cast<int>(mdb->fmt->pg_size);
+  if (tdefPage == 0 || tdefPage >= h.pageCount || mdb_read_alt_pg(mdb, tdefPage) != pgSize ||
+      mdb->alt_pg_buf[0] != MDB_PAGE_TABLE)
+    damaged(h.name, what + " has no table definition");
+  uint32_t owned = get32(mdb->alt_pg_buf + mdb->fmt->tab_usage_map_offset);
+  uint32_t free = get32(mdb->alt_pg_buf + mdb->fmt->tab_free_map_offset);
+  checkMapRow(h, owned, what);
+  checkMapRow(h, free, what);
+}
+
 }  // namespace
 
 std::unique_ptr<MdbReader> MdbReader::openFile(const std::string& path) {
@@ -98,8 +139,8 @@ std::unique_ptr<MdbReader> MdbReader::openBuffer(std::string& bytes, const std::
 
 std::vector<TableDefInfo> MdbReader::tables() {
   std::vector<TableDefInfo> out;
-  if (!mdb_read_catalog(h_->mdb, MDB_ANY))
-    damaged(h_->name, "its table catalogue cannot be read");
+  checkTableMaps(*h_, 2, "the table catalogue");
+  if (!mdb_read_catalog(h_->mdb, MDB_ANY)) damaged(h_->name, "its table catalogue cannot be read");
   for (unsigned i = 0; i < h_->mdb->num_catalog; ++i) {
     auto* entry = static_cast<MdbCatalogEntry*>(g_ptr_array_index(h_->mdb->catalog, i));
     int type = entry->object_type;
@@ -128,22 +169,47 @@ class TableReader {
       FieldInfo f;
       f.name = col->name;
       switch (col->col_type) {
-        case MDB_BOOL: f.type = VT_BOOL; break;
-        case MDB_BYTE: f.type = VT_UI1; break;
-        case MDB_INT: f.type = VT_I2; break;
-        case MDB_LONGINT: f.type = VT_I4; break;
-        case MDB_MONEY: f.type = VT_CY; break;
-        case MDB_FLOAT: f.type = VT_R4; break;
-        case MDB_DOUBLE: f.type = VT_R8; break;
-        case MDB_DATETIME: f.type = VT_DATE; break;
+        case MDB_BOOL:
+          f.type = VT_BOOL;
+          break;
+        case MDB_BYTE:
+          f.type = VT_UI1;
+          break;
+        case MDB_INT:
+          f.type = VT_I2;
+          break;
+        case MDB_LONGINT:
+          f.type = VT_I4;
+          break;
+        case MDB_MONEY:
+          f.type = VT_CY;
+          break;
+        case MDB_FLOAT:
+          f.type = VT_R4;
+          break;
+        case MDB_DOUBLE:
+          f.type = VT_R8;
+          break;
+        case MDB_DATETIME:
+          f.type = VT_DATE;
+          break;
         case MDB_TEXT:
           f.type = VT_BSTR;
           f.size = h_.jet4 ? col->col_size / 2 : col->col_size;
           break;
-        case MDB_MEMO: f.type = VT_BSTR; break;
-        case MDB_REPID: f.type = VT_BSTR; f.size = 38; break;
-        case MDB_NUMERIC: f.type = VT_DECIMAL; break;
-        default: f.type = VT_BINARY; break;  // binary, OLE and anything newer
+        case MDB_MEMO:
+          f.type = VT_BSTR;
+          break;
+        case MDB_REPID:
+          f.type = VT_BSTR;
+          f.size = 38;
+          break;
+        case MDB_NUMERIC:
+          f.type = VT_DECIMAL;
+          break;
+        default:
+          f.type = VT_BINARY;
+          break;  // binary, OLE and anything newer
       }
       out.push_back(std::move(f));
     }
@@ -159,7 +225,8 @@ class TableReader {
     mdb_rewind_table(table_);
     uint64_t pagesVisited = 0;
     while (mdb_read_next_dpg(table_)) {
-      if (++pagesVisited > h_.pageCount) damaged(h_.name, "table " + tableName() + " loops over its pages");
+      if (++pagesVisited > h_.pageCount)
+        damaged(h_.name, "table " + tableName() + " loops over its pages");
       unsigned rows = mdb_get_int16(mdb_->pg_buf, rco);
       if (rows > static_cast<unsigned>((pgSize - rco) / 2))
         damaged(h_.name, "page " + std::to_string(table_->cur_phys_pg) + " of table " +
@@ -287,7 +354,8 @@ class TableReader {
           v.setNull();
           return;
         }
-        v = Variant::bytes(std::string_view(reinterpret_cast<const char*>(p), static_cast<size_t>(f.siz)));
+        v = Variant::bytes(
+            std::string_view(reinterpret_cast<const char*>(p), static_cast<size_t>(f.siz)));
         return;
     }
   }
@@ -329,7 +397,8 @@ class TableReader {
       void* buf = nullptr;
       int off = 0;
       size_t len = 0;
-      if ((pgRow >> 8) >= h_.pageCount || mdb_find_pg_row(mdb_, static_cast<int>(pgRow), &buf, &off, &len) != 0)
+      if ((pgRow >> 8) >= h_.pageCount ||
+          mdb_find_pg_row(mdb_, static_cast<int>(pgRow), &buf, &off, &len) != 0)
         damaged(h_.name, rowPlace() + ": a long value points outside the file");
       if (off < 0 || off + len > static_cast<size_t>(mdb_->fmt->pg_size))
         damaged(h_.name, rowPlace() + ": a long value points outside its page");
@@ -359,6 +428,7 @@ class TableReader {
 void MdbReader::readTable(const std::string& name,
                           const std::function<void(const std::vector<FieldInfo>&)>& onSchema,
                           const std::function<bool(const std::vector<Variant>&)>& onRow) {
+  if (h_->mdb->num_catalog == 0) checkTableMaps(*h_, 2, "the table catalogue");
   if (h_->mdb->num_catalog == 0 && !mdb_read_catalog(h_->mdb, MDB_ANY))
     damaged(h_->name, "its table catalogue cannot be read");
   MdbCatalogEntry* found = nullptr;
@@ -367,9 +437,11 @@ void MdbReader::readTable(const std::string& name,
     if (entry->object_type == MDB_TABLE && equalsNoCase(entry->object_name, name)) found = entry;
   }
   if (!found)
-    throw EngineError(ErrorKind::NotFound, "The table '" + name + "' does not exist in " + h_->name);
+    throw EngineError(ErrorKind::NotFound,
+                      "The table '" + name + "' does not exist in " + h_->name);
   if (found->table_pg >= h_->pageCount)
     damaged(h_->name, "table " + name + " points outside the file");
+  checkTableMaps(*h_, found->table_pg, "table " + name);
   TableGuard guard;
   guard.table = mdb_read_table(found);
   if (!guard.table) damaged(h_->name, "the definition of table " + name + " cannot be read");

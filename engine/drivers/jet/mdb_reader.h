@@ -13,9 +13,9 @@
 #include <vector>
 
 #include "engine/driver.h"
+#include "engine/drivers/jet/jet_text.h"
 #include "engine/schema.h"
 #include "engine/variant.h"
-#include "engine/drivers/jet/jet_text.h"
 
 namespace tabulor::jet {
 

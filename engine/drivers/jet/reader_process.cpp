@@ -55,7 +55,9 @@ ReaderProcess::ReaderProcess(const std::string& file, const std::vector<std::str
   fd_ = fds[0];
 }
 
-ReaderProcess::~ReaderProcess() { stop(); }
+ReaderProcess::~ReaderProcess() {
+  stop();
+}
 
 void ReaderProcess::stop() {
   if (fd_ >= 0) ::close(fd_);

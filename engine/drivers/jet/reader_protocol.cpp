@@ -29,12 +29,30 @@ void MessageWriter::row(const std::vector<Variant>& row) {
   for (const Variant& v : row) {
     u16(v.vt);
     switch (v.vt) {
-      case VT_I2: case VT_BOOL: u16(static_cast<uint16_t>(v.iVal)); break;
-      case VT_I4: case VT_R4: case VT_ERROR: u32(static_cast<uint32_t>(v.lVal)); break;
-      case VT_R8: case VT_DATE: case VT_CY: buf_.append(reinterpret_cast<const char*>(&v.cyVal), 8); break;
-      case VT_UI1: buf_ += static_cast<char>(v.bVal); break;
-      case VT_BSTR: case VT_DECIMAL: case VT_BINARY: str(v.str); break;
-      default: break;
+      case VT_I2:
+      case VT_BOOL:
+        u16(static_cast<uint16_t>(v.iVal));
+        break;
+      case VT_I4:
+      case VT_R4:
+      case VT_ERROR:
+        u32(static_cast<uint32_t>(v.lVal));
+        break;
+      case VT_R8:
+      case VT_DATE:
+      case VT_CY:
+        buf_.append(reinterpret_cast<const char*>(&v.cyVal), 8);
+        break;
+      case VT_UI1:
+        buf_ += static_cast<char>(v.bVal);
+        break;
+      case VT_BSTR:
+      case VT_DECIMAL:
+      case VT_BINARY:
+        str(v.str);
+        break;
+      default:
+        break;
     }
   }
   if (buf_.size() >= (1 << 16)) flush();
@@ -133,16 +151,33 @@ void MessageReader::row(std::vector<Variant>& row, size_t count) {
     uint16_t vt = u16();
     v.vt = vt;
     switch (vt) {
-      case VT_I2: case VT_BOOL: v.iVal = static_cast<int16_t>(u16()); break;
-      case VT_I4: case VT_R4: case VT_ERROR: v.lVal = static_cast<int32_t>(u32()); break;
-      case VT_R8: case VT_DATE: case VT_CY: {
+      case VT_I2:
+      case VT_BOOL:
+        v.iVal = static_cast<int16_t>(u16());
+        break;
+      case VT_I4:
+      case VT_R4:
+      case VT_ERROR:
+        v.lVal = static_cast<int32_t>(u32());
+        break;
+      case VT_R8:
+      case VT_DATE:
+      case VT_CY: {
         uint64_t bits = u64();
         std::memcpy(&v.cyVal, &bits, 8);
         break;
       }
-      case VT_UI1: v.bVal = byte(); break;
-      case VT_BSTR: case VT_DECIMAL: case VT_BINARY: str(v.str); break;
-      default: v.str.clear(); break;
+      case VT_UI1:
+        v.bVal = byte();
+        break;
+      case VT_BSTR:
+      case VT_DECIMAL:
+      case VT_BINARY:
+        str(v.str);
+        break;
+      default:
+        v.str.clear();
+        break;
     }
   }
 }

@@ -77,7 +77,8 @@ std::optional<std::string_view> rowValue(std::string_view row, const ColumnDef& 
   if (c.varIndex >= vars) return std::nullopt;
   size_t table = maskStart - 2 - 2 * vars;  // offset of var entry vars-1
   uint32_t start = u16(maskStart - 4 - 2 * size_t(c.varIndex));
-  uint32_t end = uint32_t(c.varIndex) + 1 == vars ? u16(table - 2) : u16(maskStart - 6 - 2 * size_t(c.varIndex));
+  uint32_t end = uint32_t(c.varIndex) + 1 == vars ? u16(table - 2)
+                                                  : u16(maskStart - 6 - 2 * size_t(c.varIndex));
   if (start > end || end > table) throw bad();
   return row.substr(start, end - start);
 }
@@ -91,7 +92,9 @@ void DataPage::reset(uint32_t owner) {
   top_ = PageSize;
 }
 
-uint32_t DataPage::rows() const { return get16(page_, 12); }
+uint32_t DataPage::rows() const {
+  return get16(page_, 12);
+}
 
 int DataPage::add(std::string_view row) {
   uint32_t n = rows();

@@ -11,8 +11,17 @@ namespace tabulor::jet {
 
 bool isFixedType(uint8_t type) {
   switch (type) {
-    case TypeBool: case TypeByte: case TypeInt: case TypeLong: case TypeMoney:
-    case TypeFloat: case TypeDouble: case TypeDateTime: case 0x0F: case 0x10: case 0x11:
+    case TypeBool:
+    case TypeByte:
+    case TypeInt:
+    case TypeLong:
+    case TypeMoney:
+    case TypeFloat:
+    case TypeDouble:
+    case TypeDateTime:
+    case 0x0F:
+    case 0x10:
+    case 0x11:
       return true;
     default:
       return false;
@@ -21,17 +30,29 @@ bool isFixedType(uint8_t type) {
 
 uint16_t fixedSize(uint8_t type) {
   switch (type) {
-    case TypeByte: return 1;
-    case TypeInt: return 2;
-    case TypeLong: case TypeFloat: return 4;
-    case TypeMoney: case TypeDouble: case TypeDateTime: return 8;
-    case 0x0F: return 16;
-    case 0x10: return 17;
-    default: return 0;
+    case TypeByte:
+      return 1;
+    case TypeInt:
+      return 2;
+    case TypeLong:
+    case TypeFloat:
+      return 4;
+    case TypeMoney:
+    case TypeDouble:
+    case TypeDateTime:
+      return 8;
+    case 0x0F:
+      return 16;
+    case 0x10:
+      return 17;
+    default:
+      return 0;
   }
 }
 
-bool isLongValueType(uint8_t type) { return type == TypeMemo || type == TypeOle; }
+bool isLongValueType(uint8_t type) {
+  return type == TypeMemo || type == TypeOle;
+}
 
 uint16_t layoutColumns(std::vector<ColumnDef>& columns) {
   uint16_t offset = 0, var = 0;

@@ -48,7 +48,8 @@ std::string tdefBytes(const std::vector<ColumnDef>& columns, const TableDefInfoB
 // Number of pages the definition takes.
 size_t tdefPageCount(size_t definitionLength);
 // Splits the definition over `pages` (as many as tdefPageCount gives): page images.
-std::vector<std::string> tdefPages(const std::string& definition, const std::vector<uint32_t>& pages);
+std::vector<std::string> tdefPages(const std::string& definition,
+                                   const std::vector<uint32_t>& pages);
 
 struct StoredTable {
   uint32_t rowCount = 0;

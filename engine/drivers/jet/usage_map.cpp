@@ -6,7 +6,8 @@
 
 namespace tabulor::jet {
 
-std::string inlineMapRow(uint32_t firstPage, size_t bitmapBytes, const std::vector<uint32_t>& pages) {
+std::string inlineMapRow(uint32_t firstPage, size_t bitmapBytes,
+                         const std::vector<uint32_t>& pages) {
   std::string row(5 + bitmapBytes, '\0');
   put32(row, 1, firstPage);
   for (uint32_t p : pages) {
@@ -32,7 +33,8 @@ std::vector<uint32_t> referenceSlotsFor(const std::vector<uint32_t>& pages) {
 std::string referenceMapRow(const std::vector<uint32_t>& slotPages) {
   std::string row(1 + 4 * ReferenceSlots, '\0');
   row[0] = 1;
-  for (size_t k = 0; k < slotPages.size() && k < ReferenceSlots; ++k) put32(row, 1 + 4 * k, slotPages[k]);
+  for (size_t k = 0; k < slotPages.size() && k < ReferenceSlots; ++k)
+    put32(row, 1 + 4 * k, slotPages[k]);
   return row;
 }
 
@@ -49,7 +51,8 @@ std::string bitmapPage(uint32_t slot, const std::vector<uint32_t>& pages) {
   return page;
 }
 
-std::vector<uint32_t> mapPages(const std::string& row, const std::function<std::string(uint32_t)>& readPage) {
+std::vector<uint32_t> mapPages(const std::string& row,
+                               const std::function<std::string(uint32_t)>& readPage) {
   std::vector<uint32_t> out;
   if (row.empty()) return out;
   auto scan = [&](const std::string& bytes, size_t from, uint64_t base) {

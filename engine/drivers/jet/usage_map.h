@@ -14,7 +14,8 @@ inline constexpr size_t ReferenceSlots = 17;  // a 69-byte row, as Access writes
 
 // A type-0 map row: start page and a bitmap of `bitmapBytes` bytes with the bits of `pages`
 // set (pages outside the covered range are ignored).
-std::string inlineMapRow(uint32_t firstPage, size_t bitmapBytes, const std::vector<uint32_t>& pages);
+std::string inlineMapRow(uint32_t firstPage, size_t bitmapBytes,
+                         const std::vector<uint32_t>& pages);
 
 // Slots (0..16) a type-1 map needs for `pages`.
 std::vector<uint32_t> referenceSlotsFor(const std::vector<uint32_t>& pages);
@@ -24,6 +25,7 @@ std::string referenceMapRow(const std::vector<uint32_t>& slotPages);
 std::string bitmapPage(uint32_t slot, const std::vector<uint32_t>& pages);
 
 // Pages listed by a stored map row (type 0 or 1); bitmap pages come from readPage.
-std::vector<uint32_t> mapPages(const std::string& row, const std::function<std::string(uint32_t)>& readPage);
+std::vector<uint32_t> mapPages(const std::string& row,
+                               const std::function<std::string(uint32_t)>& readPage);
 
 }  // namespace tabulor::jet
