@@ -36,6 +36,10 @@ struct TableGuard {
 
 struct MdbReader::Handle {
   MdbHandle* mdb = nullptr;
+  // The catalogue as read here (libmdb's own catalogue reader also parses every object's
+  // property blocks, and loops forever on some damaged ones).
+  std::vector<std::unique_ptr<MdbCatalogEntry>> catalog;
+  bool catalogRead = false;
   std::string name;  // for messages
   bool jet4 = true;
   uint64_t pageCount = 0;
@@ -135,25 +139,6 @@ std::unique_ptr<MdbReader> MdbReader::openBuffer(std::string& bytes, const std::
   checkHeader(bytes.substr(0, PageSize), name, bytes.size());
   MdbHandle* mdb = mdb_open_buffer(bytes.data(), bytes.size(), MDB_NOFLAGS);
   return std::unique_ptr<MdbReader>(new MdbReader(finishOpen(mdb, name, bytes.size())));
-}
-
-std::vector<TableDefInfo> MdbReader::tables() {
-  std::vector<TableDefInfo> out;
-  checkTableMaps(*h_, 2, "the table catalogue");
-  if (!mdb_read_catalog(h_->mdb, MDB_ANY)) damaged(h_->name, "its table catalogue cannot be read");
-  for (unsigned i = 0; i < h_->mdb->num_catalog; ++i) {
-    auto* entry = static_cast<MdbCatalogEntry*>(g_ptr_array_index(h_->mdb->catalog, i));
-    int type = entry->object_type;
-    if (type != MDB_TABLE && type != MDB_LINKED_TABLE && type != 4 /* ODBC-linked */) continue;
-    TableDefInfo info;
-    info.name = entry->object_name;
-    if (type != MDB_TABLE)
-      info.attributes = TableAttrLinked;
-    else if (static_cast<uint32_t>(entry->flags) & 0x80000002u)
-      info.attributes = TableAttrSystem;
-    out.push_back(std::move(info));
-  }
-  return out;
 }
 
 namespace {
@@ -425,31 +410,89 @@ class TableReader {
 
 }  // namespace
 
+namespace {
+
+// Reads a table whose catalogue entry is `entry`, checked first; the table is freed by
+// the guard.
+MdbTableDef* openTable(MdbReader::Handle& h, MdbCatalogEntry* entry, TableGuard& guard) {
+  const std::string what = std::string("table ") + entry->object_name;
+  checkTableMaps(h, entry->table_pg, what);
+  guard.table = mdb_read_table(entry);
+  if (!guard.table) damaged(h.name, "the definition of " + what + " cannot be read");
+  if (guard.table->num_cols > 255 || !mdb_read_columns(guard.table) ||
+      guard.table->columns->len != guard.table->num_cols)
+    damaged(h.name, "the columns of " + what + " cannot be read");
+  return guard.table;
+}
+
+void readCatalog(MdbReader::Handle& h) {
+  if (h.catalogRead) return;
+  MdbCatalogEntry self{};
+  self.mdb = h.mdb;
+  std::strcpy(self.object_name, "MSysObjects");
+  self.object_type = MDB_TABLE;
+  self.table_pg = 2;  // the catalogue's definition is always on page 2
+  TableGuard guard;
+  TableReader reader(h, openTable(h, &self, guard));
+  std::vector<FieldInfo> fields = reader.fields();
+  int id = -1, name = -1, type = -1, flags = -1;
+  for (size_t i = 0; i < fields.size(); ++i) {
+    if (fields[i].name == "Id") id = static_cast<int>(i);
+    if (fields[i].name == "Name") name = static_cast<int>(i);
+    if (fields[i].name == "Type") type = static_cast<int>(i);
+    if (fields[i].name == "Flags") flags = static_cast<int>(i);
+  }
+  if (id < 0 || name < 0 || type < 0 || flags < 0)
+    damaged(h.name, "its table catalogue lacks the columns Id, Name, Type and Flags");
+  reader.run([&](const std::vector<Variant>& row) {
+    const Variant &vId = row[id], &vName = row[name], &vType = row[type], &vFlags = row[flags];
+    if (vId.vt != VT_I4 || vName.vt != VT_BSTR || vType.vt != VT_I2) return true;
+    auto entry = std::make_unique<MdbCatalogEntry>();
+    std::memset(entry.get(), 0, sizeof(MdbCatalogEntry));
+    entry->mdb = h.mdb;
+    std::string objectName(utf8Prefix(vName.str, 64));
+    std::strncpy(entry->object_name, objectName.c_str(), MDB_MAX_OBJ_NAME);
+    entry->object_type = vType.iVal & 0x7F;
+    entry->table_pg = static_cast<uint32_t>(vId.lVal) & 0x00FFFFFF;
+    entry->flags = vFlags.vt == VT_I4 ? vFlags.lVal : 0;
+    h.catalog.push_back(std::move(entry));
+    return h.catalog.size() < 100000;
+  });
+  h.catalogRead = true;
+}
+
+}  // namespace
+
+std::vector<TableDefInfo> MdbReader::tables() {
+  readCatalog(*h_);
+  std::vector<TableDefInfo> out;
+  for (const auto& entry : h_->catalog) {
+    int type = entry->object_type;
+    if (type != MDB_TABLE && type != MDB_LINKED_TABLE && type != 4 /* ODBC-linked */) continue;
+    TableDefInfo info;
+    info.name = entry->object_name;
+    if (type != MDB_TABLE)
+      info.attributes = TableAttrLinked;
+    else if (static_cast<uint32_t>(entry->flags) & 0x80000002u)
+      info.attributes = TableAttrSystem;
+    out.push_back(std::move(info));
+  }
+  return out;
+}
+
 void MdbReader::readTable(const std::string& name,
                           const std::function<void(const std::vector<FieldInfo>&)>& onSchema,
                           const std::function<bool(const std::vector<Variant>&)>& onRow) {
-  if (h_->mdb->num_catalog == 0) checkTableMaps(*h_, 2, "the table catalogue");
-  if (h_->mdb->num_catalog == 0 && !mdb_read_catalog(h_->mdb, MDB_ANY))
-    damaged(h_->name, "its table catalogue cannot be read");
+  readCatalog(*h_);
   MdbCatalogEntry* found = nullptr;
-  for (unsigned i = 0; i < h_->mdb->num_catalog && !found; ++i) {
-    auto* entry = static_cast<MdbCatalogEntry*>(g_ptr_array_index(h_->mdb->catalog, i));
-    if (entry->object_type == MDB_TABLE && equalsNoCase(entry->object_name, name)) found = entry;
-  }
+  for (const auto& entry : h_->catalog)
+    if (!found && entry->object_type == MDB_TABLE && equalsNoCase(entry->object_name, name))
+      found = entry.get();
   if (!found)
     throw EngineError(ErrorKind::NotFound,
                       "The table '" + name + "' does not exist in " + h_->name);
-  if (found->table_pg >= h_->pageCount)
-    damaged(h_->name, "table " + name + " points outside the file");
-  checkTableMaps(*h_, found->table_pg, "table " + name);
   TableGuard guard;
-  guard.table = mdb_read_table(found);
-  if (!guard.table) damaged(h_->name, "the definition of table " + name + " cannot be read");
-  if (guard.table->num_cols > 255 || !mdb_read_columns(guard.table))
-    damaged(h_->name, "the columns of table " + name + " cannot be read");
-  if (guard.table->columns->len != guard.table->num_cols)
-    damaged(h_->name, "the columns of table " + name + " cannot be read");
-  TableReader reader(*h_, guard.table);
+  TableReader reader(*h_, openTable(*h_, found, guard));
   onSchema(reader.fields());
   reader.run(onRow);
 }
