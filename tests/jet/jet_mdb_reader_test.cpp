@@ -173,5 +173,22 @@ TEST(JetMdbReader, WrittenTablesReadTheSameInMdbReader) {
       expectValue(rows[r][c], t.rows[r][c], "row " + std::to_string(r + 1) + " " + fields[c].name);
 }
 
+TEST(JetMdbReader, CatalogueSpreadOverSeveralPages) {
+  TempDir dir;
+  const std::string db = dir.file("tables.mdb");
+  copyBlank(db);
+  FieldInfo id;
+  id.name = "id";
+  id.type = VT_I4;
+  for (int i = 0; i < 100; ++i)
+    writeJetTable(db, "T" + std::to_string(i), {id}, {{Variant::i4(i)}});
+  auto tables = readWithMdbReader(db);
+  ASSERT_EQ(tables.size(), 100u);
+  for (int i = 0; i < 100; ++i) {
+    EXPECT_EQ(tables[i].name, "T" + std::to_string(i));
+    EXPECT_EQ(tables[i].rows, (std::vector<std::vector<std::string>>{{"n" + std::to_string(i)}}));
+  }
+}
+
 }  // namespace
 }  // namespace tabulor::test

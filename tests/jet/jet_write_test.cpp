@@ -183,6 +183,23 @@ TEST(JetWrite, ManyRowsSpanPagesAndLongValuePages) {
   for (size_t r = 0; r < rows.size(); r += 997) EXPECT_EQ(back.rows[r], rows[r]);
 }
 
+TEST(JetWrite, ManyTablesOverflowTheCatalogueIntoNewPages) {
+  TempDir dir;
+  const std::string db = dir.file("tables.mdb");
+  copyBlank(db);
+  std::vector<std::string> names;
+  for (int i = 0; i < 120; ++i) {
+    names.push_back("Table number " + std::to_string(i) + (i % 2 ? " Ünïcode" : ""));
+    writeJetTable(db, names.back(), {field("n", VT_I4)}, {{Variant::i4(i)}});
+  }
+  EXPECT_EQ(lines(commandOutput("mdb-tables -1 " + shellQuote(db))), names);
+  std::vector<std::string> ours;
+  for (const auto& t : listJetTables(db))
+    if (t.attributes == 0) ours.push_back(t.name);
+  EXPECT_EQ(ours, names);
+  EXPECT_EQ(readJetTable(db, names[119]).rows[0][0].lVal, 119);
+}
+
 TEST(JetWrite, ExistingTableNameFailsAndLeavesTheFile) {
   TempDir dir;
   const std::string db = dir.file("exists.mdb");
