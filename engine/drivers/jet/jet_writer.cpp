@@ -51,7 +51,18 @@ std::pair<size_t, size_t> rowSpan(const std::string& page, uint32_t row) {
 
 // Text for a Text column: Jet's compressed form (FF FE, then one byte a character) when
 // every character is in U+0001..U+00FF, else UTF-16LE.
+bool plainAscii(std::string_view s) {
+  for (unsigned char c : s)
+    if (c == 0 || c >= 0x80) return false;
+  return true;
+}
+
 void encodeText(std::string_view utf8, std::string& out) {
+  if (utf8.size() > 2 && plainAscii(utf8)) {  // the common case, without a UTF-16 detour
+    out.assign("\xFF\xFE", 2);
+    out.append(utf8);
+    return;
+  }
   std::string utf16 = utf8ToUtf16le(utf8);
   bool narrow = utf16.size() > 4;
   for (size_t i = 0; narrow && i < utf16.size(); i += 2)
@@ -62,6 +73,16 @@ void encodeText(std::string_view utf8, std::string& out) {
   }
   out.assign("\xFF\xFE", 2);
   for (size_t i = 0; i < utf16.size(); i += 2) out += utf16[i];
+}
+
+// Memo text: UTF-16LE (long values are not compressed).
+void encodeMemoText(std::string_view utf8, std::string& out) {
+  if (!plainAscii(utf8)) {
+    out = utf8ToUtf16le(utf8);
+    return;
+  }
+  out.assign(utf8.size() * 2, '\0');
+  for (size_t i = 0; i < utf8.size(); ++i) out[2 * i] = utf8[i];
 }
 
 struct LongValueColumn {
@@ -412,7 +433,7 @@ class JetTableWriter : public TableWriter {
         }
         return;
       case Store::Memo:
-        cell.bytes = utf8ToUtf16le(v.vt == VT_BSTR ? v.str : variantToText(v));
+        encodeMemoText(v.vt == VT_BSTR ? v.str : variantToText(v), cell.bytes);
         return;
       case Store::Ole:
         if (v.vt != VT_BINARY) mismatch(col, v);
