@@ -296,6 +296,14 @@ TEST(JetWrite, NamesAreMadeValidAndColumnLimitsHold) {
   ASSERT_EQ(csv[1].size(), 255u);
   EXPECT_EQ(csv[2][254], repeat("w", 200));
 
+  TableSchema none;
+  try {
+    findDriver("")->createTable(db, "NoFields", none);
+    FAIL() << "a table without fields accepted";
+  } catch (const EngineError& e) {
+    EXPECT_EQ(e.kind(), ErrorKind::Unsupported);
+  }
+
   wide.push_back(field("c255", VT_BSTR));
   TableSchema schema;
   schema.fields = wide;

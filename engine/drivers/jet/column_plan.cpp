@@ -126,6 +126,10 @@ TablePlan planTable(const std::string& table, const TableSchema& schema,
   plan.name = cleanJetName(table);
   if (plan.name.empty())
     throw EngineError(ErrorKind::Syntax, "Invalid table name '" + table + "' for " + database);
+  if (schema.fields.empty())
+    throw EngineError(
+        ErrorKind::Unsupported,
+        "Table " + plan.name + " has no fields; a Jet table needs at least one (" + database + ")");
   if (schema.fields.size() > 255)
     throw EngineError(ErrorKind::Limit, "Too many fields defined: table " + plan.name + " has " +
                                             std::to_string(schema.fields.size()) +

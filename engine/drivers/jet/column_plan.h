@@ -29,7 +29,8 @@ struct TablePlan {
 std::string cleanJetName(std::string_view name);
 
 // Plans table `table` for `schema` (whose statistics are used when schema.rowCount >= 0).
-// Throws EngineError(Limit) past 255 columns, EngineError(Syntax) for an empty table name.
+// Throws EngineError(Limit) past 255 columns, EngineError(Unsupported) for none,
+// EngineError(Syntax) for an empty table name.
 TablePlan planTable(const std::string& table, const TableSchema& schema,
                     const std::string& database);
 
