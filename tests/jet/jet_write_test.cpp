@@ -220,6 +220,13 @@ TEST(JetWrite, ExistingTableNameFailsAndLeavesTheFile) {
   }
   EXPECT_EQ(readFile(db), before);
   EXPECT_THROW(jet->createTable(dir.file("missing.mdb"), "T", schema), EngineError);
+  // A database made by Access (its catalogue is indexed) is left alone.
+  if (!fixturesDir().empty()) {
+    const std::string access = dir.file("access.mdb");
+    writeFile(access, readFile(fixturesDir() + "/mdb/testV2000.mdb"));
+    EXPECT_THROW(jet->createTable(access, "T", schema), EngineError);
+    EXPECT_EQ(readFile(access), readFile(fixturesDir() + "/mdb/testV2000.mdb"));
+  }
   EXPECT_FALSE(fileExists(dir.file("missing.mdb")));
 }
 

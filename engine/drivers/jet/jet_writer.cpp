@@ -473,6 +473,13 @@ std::unique_ptr<TableWriter> createJetTable(const std::string& database, const s
     throw EngineError(ErrorKind::Unsupported,
                       name + " is not a Jet 4 database the engine can add tables to");
   Catalog catalog = readCatalog(*file);
+  // Databases made by Access index their catalogue; a row added without its index entries
+  // would leave such a file inconsistent for Access, so only databases made from
+  // Blank.mdb (whose catalogue has no indexes) take new tables.
+  if (catalog.table.realIndexes != 0)
+    throw EngineError(ErrorKind::Unsupported, name +
+                                                  " was not made from Blank.mdb: the engine adds "
+                                                  "tables only to databases it created");
   TablePlan plan = planTable(table, schema, name);
   for (const auto& e : catalog.entries)
     if ((e.type == 1 || e.type == 4 || e.type == 5 || e.type == 6) &&

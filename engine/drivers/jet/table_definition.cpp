@@ -171,6 +171,7 @@ StoredTable parseTdef(uint32_t firstPage, const std::string& fileName,
   t.ownedMap = get32(def, 55);
   t.freeMap = get32(def, 59);
   if (realIdx > 64 || numCols > 256) throw bad("has impossible counts");
+  t.realIndexes = realIdx;
   size_t pos = 63 + 12 * size_t(realIdx);
   if (pos + 25 * size_t(numCols) > def.size()) throw bad("is cut short");
   for (uint32_t i = 0; i < numCols; ++i, pos += 25) {

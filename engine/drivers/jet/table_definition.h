@@ -53,6 +53,7 @@ std::vector<std::string> tdefPages(const std::string& definition,
 
 struct StoredTable {
   uint32_t rowCount = 0;
+  uint32_t realIndexes = 0;
   uint32_t ownedMap = 0, freeMap = 0;
   std::vector<ColumnDef> columns;  // in col_num order
 };
