@@ -72,8 +72,5 @@ void JetFile::truncate(uint32_t pages) {
   bytes_ = uint64_t(pages) * PageSize;
 }
 
-void JetFile::sync() {
-  ::fdatasync(fd_);
-}
 
 }  // namespace tabulor::jet

@@ -20,7 +20,6 @@ class JetFile {
   std::string readPage(uint32_t page) const;  // throws EngineError(BadInput) past the end
   void writePage(uint32_t page, const std::string& bytes);  // extends the file when needed
   void truncate(uint32_t pages);
-  void sync();
   const std::string& path() const { return path_; }
 
  private:

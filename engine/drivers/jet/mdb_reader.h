@@ -21,14 +21,14 @@ namespace tabulor::jet {
 
 class MdbReader {
  public:
-  // Opens `path` (display name for messages: `displayName`). Throws EngineError when the
-  // file is not a Jet database, is password protected or encoded, or libmdb refuses it.
+  // Opens `path` (messages name its file name). Throws EngineError when the file is not a
+  // Jet database, is password protected or encoded, or libmdb refuses it.
   static std::unique_ptr<MdbReader> openFile(const std::string& path);
   // The same over bytes in memory (the fuzz target); `bytes` must outlive the reader.
   static std::unique_ptr<MdbReader> openBuffer(std::string& bytes, const std::string& name);
   ~MdbReader();
 
-  // Every table, query-less: user tables (attributes 0), system tables (TableAttrSystem),
+  // Every table (queries and other objects left out): user tables (attributes 0), system tables (TableAttrSystem),
   // linked tables (TableAttrLinked), in catalogue order.
   std::vector<TableDefInfo> tables();
 
