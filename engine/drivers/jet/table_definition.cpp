@@ -89,15 +89,21 @@ std::string tdefBytes(const std::vector<ColumnDef>& columns, const TableDefInfoB
   put32(b, 51, 0);  // real indexes
   put32(b, 55, info.ownedMap);
   put32(b, 59, info.freeMap);
+  // Column entries as Access writes them: the sort order in every non-numeric column, the
+  // next variable index in fixed columns, and (in system tables) flag 0x10 on every column.
+  const uint8_t systemFlag = info.tableType == 0x53 ? 0x10 : 0x00;
+  uint16_t varsBefore = 0;
   for (const auto& c : columns) {
     std::string d(25, '\0');
     d[0] = static_cast<char>(c.type);
     put32(d, 1, TdefMagic);
     put16(d, 5, c.colNum);
-    put16(d, 7, c.varIndex);
+    put16(d, 7, c.fixed ? varsBefore : c.varIndex);
+    if (!c.fixed) ++varsBefore;
     put16(d, 9, c.colNum);
-    if (c.type == TypeText || c.type == TypeMemo) put32(d, 11, 0x0409);  // General sort order
-    d[15] = static_cast<char>(c.fixed ? (ColFlagFixed | ColFlagUpdatable) : ColFlagUpdatable);
+    if (c.type != 0x10) put32(d, 11, 0x0409);  // General sort order
+    d[15] = static_cast<char>((c.fixed ? (ColFlagFixed | ColFlagUpdatable) : ColFlagUpdatable) |
+                              systemFlag);
     d[16] = static_cast<char>(c.extFlags);
     put16(d, 21, c.fixedOffset);
     put16(d, 23, c.length);
