@@ -16,7 +16,7 @@ struct ConversionContext {
   Messages* messages = nullptr;
   // The program that drives the spreadsheet application; empty means
   // programFolder + AutomationHelperName. Tests point it at a fake.
-  std::string automationHelper;
+  std::string automationHelper{};
   // Limits for the helper: starting the application, and any one call after that. A call
   // that takes longer ends the application and is reported as an automation error.
   int automationCreateTimeoutSeconds = 120;

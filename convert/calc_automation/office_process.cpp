@@ -1,0 +1,146 @@
+// Starting and ending soffice.bin for the helper.
+#include "convert/calc_automation/office_process.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/prctl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <thread>
+#include <vector>
+
+extern char** environ;
+
+namespace tabulor::calc {
+
+namespace {
+
+const std::string ProgramDir = LO_PROGRAM_DIR;
+
+bool executable(const std::string& path) { return ::access(path.c_str(), X_OK) == 0; }
+bool readable(const std::string& path) { return ::access(path.c_str(), R_OK) == 0; }
+
+}  // namespace
+
+std::string missingOfficeParts(int code) {
+  if (!executable(ProgramDir + "/soffice.bin")) return "LibreOffice is not installed.";
+  if (!readable(ProgramDir + "/libscfiltlo.so") || !readable(ProgramDir + "/libsclo.so"))
+    return "LibreOffice Calc is not installed.";
+  if (!readable(ProgramDir + "/types/offapi.rdb")) return "LibreOffice's type library is missing.";
+  if (code == 8 && !readable(ProgramDir + "/libdbaselo.so"))
+    return "LibreOffice's dBase filter is not installed.";
+  return {};
+}
+
+bool OfficeProcess::start(std::string* why) {
+  char folder[] = "/tmp/tabulor-calc-XXXXXX";
+  if (!::mkdtemp(folder)) {
+    *why = std::string("Cannot create a profile folder: ") + std::strerror(errno);
+    return false;
+  }
+  profile_ = folder;
+  pipeName_ = "tabulor-calc-" + std::to_string(::getpid()) + "-" + (profile_.c_str() + 18);
+  connectUrl_ = "uno:pipe,name=" + pipeName_ + ";urp;StarOffice.ComponentContext";
+  return spawn(why);
+}
+
+bool OfficeProcess::spawn(std::string* why) {
+  const std::string program = ProgramDir + "/soffice.bin";
+  std::vector<std::string> args = {
+      program, "--headless", "--invisible", "--nologo", "--norestore", "--nodefault",
+      "--nolockcheck", "-env:UserInstallation=file://" + profile_,
+      "--accept=pipe,name=" + pipeName_ + ";urp;StarOffice.ComponentContext"};
+  // The office's CSV output and its file names follow the locale: make it UTF-8.
+  std::vector<std::string> env;
+  for (char** e = environ; *e; ++e)
+    if (std::strncmp(*e, "LANG=", 5) != 0 && std::strncmp(*e, "LC_ALL=", 7) != 0) env.push_back(*e);
+  env.push_back("LANG=C.UTF-8");
+  env.push_back("LC_ALL=C.UTF-8");
+  std::vector<char*> argv, envp;
+  for (auto& a : args) argv.push_back(a.data());
+  argv.push_back(nullptr);
+  for (auto& e : env) envp.push_back(e.data());
+  envp.push_back(nullptr);
+
+  const pid_t parent = ::getpid();
+  pid_t pid = ::fork();
+  if (pid < 0) {
+    *why = std::string("Cannot start LibreOffice: ") + std::strerror(errno);
+    return false;
+  }
+  if (pid == 0) {
+    // The office must not outlive this helper (nor, through it, tabulor).
+    ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+    if (::getppid() != parent) ::_exit(127);
+    int null = ::open("/dev/null", O_RDWR);
+    ::dup2(null, 0);
+    ::dup2(null, 1);
+    ::dup2(null, 2);
+    ::close_range(3, ~0U, 0);
+    ::execve(program.c_str(), argv.data(), envp.data());
+    ::_exit(127);
+  }
+  pid_ = pid;
+  return true;
+}
+
+bool OfficeProcess::running() {
+  if (pid_ < 0) return false;
+  int status = 0;
+  pid_t r = ::waitpid(pid_, &status, WNOHANG);
+  if (r == 0) return true;
+  // Reaped here: keep how it ended for restartIfAsked.
+  pid_ = -1;
+  exitStatus_ = r == -1 ? -1 : status;
+  return false;
+}
+
+bool OfficeProcess::restartIfAsked(std::string* why) {
+  if (running()) return false;
+  const int status = exitStatus_;
+  exitStatus_ = -1;
+  if (status == -1 || !WIFEXITED(status) || WEXITSTATUS(status) != 81 || restarts_ >= 3) {
+    if (status == -1)
+      *why = "LibreOffice is not running.";
+    else if (WIFEXITED(status))
+      *why = "LibreOffice ended while starting (exit status " +
+             std::to_string(WEXITSTATUS(status)) + ").";
+    else
+      *why = "LibreOffice ended while starting (signal " + std::to_string(WTERMSIG(status)) +
+             ").";
+    return false;
+  }
+  ++restarts_;
+  return spawn(why);
+}
+
+void OfficeProcess::stop(double graceSeconds) {
+  if (pid_ >= 0) {
+    auto deadline =
+        std::chrono::steady_clock::now() + std::chrono::duration<double>(graceSeconds);
+    for (;;) {
+      pid_t r = ::waitpid(pid_, nullptr, WNOHANG);
+      if (r != 0) break;
+      if (std::chrono::steady_clock::now() >= deadline) {
+        ::kill(pid_, SIGKILL);
+        ::waitpid(pid_, nullptr, 0);
+        break;
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    pid_ = -1;
+  }
+  if (!profile_.empty()) {
+    std::error_code ignored;
+    std::filesystem::remove_all(profile_, ignored);
+    profile_.clear();
+  }
+}
+
+}  // namespace tabulor::calc

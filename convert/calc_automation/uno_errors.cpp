@@ -1,0 +1,67 @@
+// Mapping of UNO exceptions to error replies. Load errors carry their code in
+// ErrorCodeIOException::ErrCode; store errors are re-wrapped by the office into a plain
+// IOException whose message holds "failed: 0x<code>", so the code is parsed from there.
+#include "convert/calc_automation/uno_errors.h"
+
+#include <com/sun/star/lang/DisposedException.hpp>
+#include <com/sun/star/task/ErrorCodeIOException.hpp>
+#include <com/sun/star/uno/Exception.hpp>
+#include <cppuhelper/exc_hlp.hxx>
+#include <rtl/ustring.hxx>
+
+#include <exception>
+#include <regex>
+
+#include "convert/automation_protocol.h"
+
+namespace tabulor::calc {
+
+using namespace tabulor::automation;
+namespace css = com::sun::star;
+
+namespace {
+
+// Bits 26-30 of an office error code only index a dynamic message: not part of the code.
+constexpr unsigned DynamicBits = 0x7C000000;
+
+std::string utf8(const rtl::OUString& text) {
+  return rtl::OUStringToOString(text, RTL_TEXTENCODING_UTF8).getStr();
+}
+
+// The message without the office's " at ./path/file.cxx:123" source positions.
+std::string cleanMessage(const std::string& message) {
+  static const std::regex sourcePosition(R"( at [^ ]+\.(cxx|hxx|cpp):[0-9]+)");
+  return std::regex_replace(message, sourcePosition, "");
+}
+
+}  // namespace
+
+std::string currentExceptionReply(bool officeRunning) {
+  try {
+    throw;
+  } catch (const HelperError& e) {
+    return errorLine(KindDispatch, e.code, e.description);
+  } catch (const css::lang::DisposedException& e) {
+    return errorLine(KindBridge, CodeCallFailed, cleanMessage(utf8(e.Message)));
+  } catch (const css::task::ErrorCodeIOException& e) {
+    if (!officeRunning) return errorLine(KindBridge, CodeCallFailed, utf8(e.Message));
+    return errorLine(KindDispatch, static_cast<unsigned>(e.ErrCode) & ~DynamicBits,
+                     cleanMessage(utf8(e.Message)));
+  } catch (const css::uno::Exception& e) {
+    std::string message = cleanMessage(utf8(e.Message));
+    if (!officeRunning) return errorLine(KindBridge, CodeCallFailed, message);
+    static const std::regex coded(R"(failed: 0x([0-9a-fA-F]+))");
+    std::smatch match;
+    unsigned code = CodeGeneralIo;
+    if (std::regex_search(message, match, coded))
+      code = static_cast<unsigned>(std::stoul(match[1].str(), nullptr, 16)) & ~DynamicBits;
+    if (message.empty()) message = utf8(cppu::getCaughtException().getValueTypeName());
+    return errorLine(KindDispatch, code, message);
+  } catch (const std::exception& e) {
+    return errorLine(KindGeneral, 0, e.what());
+  } catch (...) {
+    return errorLine(KindGeneral, 0, "unknown exception");
+  }
+}
+
+}  // namespace tabulor::calc
