@@ -21,7 +21,29 @@ namespace tabulor::calc {
 
 namespace {
 
-const std::string ProgramDir = LO_PROGRAM_DIR;
+// The office's program folder. TABULOR_LIBREOFFICE_PROGRAM overrides it (tests use an empty
+// folder to play an uninstalled office).
+std::string programDir() {
+  const char* dir = std::getenv("TABULOR_LIBREOFFICE_PROGRAM");
+  return dir && *dir ? dir : LO_PROGRAM_DIR;
+}
+
+constexpr char ProfilePrefix[] = "tabulor-calc-";
+
+// Profiles of helpers that were killed (with tabulor) before they could delete them: named
+// after the helper's PID, removed once that process is gone.
+void removeStaleProfiles() {
+  std::error_code ec;
+  for (const auto& entry : std::filesystem::directory_iterator("/tmp", ec)) {
+    std::string name = entry.path().filename().string();
+    if (name.rfind(ProfilePrefix, 0) != 0) continue;
+    long pid = std::strtol(name.c_str() + sizeof ProfilePrefix - 1, nullptr, 10);
+    if (pid > 0 && ::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH) {
+      std::error_code ignored;
+      std::filesystem::remove_all(entry.path(), ignored);
+    }
+  }
+}
 
 bool executable(const std::string& path) { return ::access(path.c_str(), X_OK) == 0; }
 bool readable(const std::string& path) { return ::access(path.c_str(), R_OK) == 0; }
@@ -29,29 +51,31 @@ bool readable(const std::string& path) { return ::access(path.c_str(), R_OK) == 
 }  // namespace
 
 std::string missingOfficeParts(int code) {
-  if (!executable(ProgramDir + "/soffice.bin")) return "LibreOffice is not installed.";
-  if (!readable(ProgramDir + "/libscfiltlo.so") || !readable(ProgramDir + "/libsclo.so"))
+  const std::string dir = programDir();
+  if (!executable(dir + "/soffice.bin")) return "LibreOffice is not installed.";
+  if (!readable(dir + "/libscfiltlo.so") || !readable(dir + "/libsclo.so"))
     return "LibreOffice Calc is not installed.";
-  if (!readable(ProgramDir + "/types/offapi.rdb")) return "LibreOffice's type library is missing.";
-  if (code == 8 && !readable(ProgramDir + "/libdbaselo.so"))
+  if (!readable(dir + "/types/offapi.rdb")) return "LibreOffice's type library is missing.";
+  if (code == 8 && !readable(dir + "/libdbaselo.so"))
     return "LibreOffice's dBase filter is not installed.";
   return {};
 }
 
 bool OfficeProcess::start(std::string* why) {
-  char folder[] = "/tmp/tabulor-calc-XXXXXX";
-  if (!::mkdtemp(folder)) {
+  removeStaleProfiles();
+  std::string folder = std::string("/tmp/") + ProfilePrefix + std::to_string(::getpid()) + "-XXXXXX";
+  if (!::mkdtemp(folder.data())) {
     *why = std::string("Cannot create a profile folder: ") + std::strerror(errno);
     return false;
   }
   profile_ = folder;
-  pipeName_ = "tabulor-calc-" + std::to_string(::getpid()) + "-" + (profile_.c_str() + 18);
+  pipeName_ = profile_.substr(5);  // unique as the profile folder is
   connectUrl_ = "uno:pipe,name=" + pipeName_ + ";urp;StarOffice.ComponentContext";
   return spawn(why);
 }
 
 bool OfficeProcess::spawn(std::string* why) {
-  const std::string program = ProgramDir + "/soffice.bin";
+  const std::string program = programDir() + "/soffice.bin";
   std::vector<std::string> args = {
       program, "--headless", "--invisible", "--nologo", "--norestore", "--nodefault",
       "--nolockcheck", "-env:UserInstallation=file://" + profile_,
