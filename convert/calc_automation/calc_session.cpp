@@ -14,6 +14,7 @@
 #include <com/sun/star/frame/Desktop.hpp>
 #include <com/sun/star/frame/XLoadable.hpp>
 #include <com/sun/star/frame/XStorable.hpp>
+#include <com/sun/star/io/IOException.hpp>
 #include <com/sun/star/sheet/XSpreadsheetDocument.hpp>
 #include <com/sun/star/sheet/XSpreadsheets.hpp>
 #include <com/sun/star/sheet/XSpreadsheets2.hpp>
@@ -161,6 +162,7 @@ std::string CalcSession::create(int code) {
       std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
     if (remote_.is()) {
+      office_.markStarted();
       factory_ = remote_->getServiceManager();
       desktop_ = css::frame::Desktop::create(remote_);
       return {};
@@ -194,11 +196,18 @@ void CalcSession::open(const std::string& openName, const std::string& ending) {
   Reference<css::frame::XLoadable> loadable(doc, UNO_QUERY_THROW);
   // The filter is named: detection would open junk named .xls as text. Read-only, so no lock
   // file is left beside the workbook; macros never run.
-  loadable->load(props({prop("URL", css::uno::Any(fileUrl(path))),
+  try {
+    loadable->load(props({prop("URL", css::uno::Any(fileUrl(path))),
                         prop("FilterName", css::uno::Any(OUString("MS Excel 97"))),
                         prop("ReadOnly", css::uno::Any(true)),
                         prop("MacroExecutionMode", css::uno::Any(sal_Int16(0))),
                         prop("UpdateDocMode", css::uno::Any(sal_Int16(0)))}));
+  } catch (const css::io::IOException&) {
+    const unsigned code = currentOfficeErrorCode();
+    workbook_.clear();
+    if (code == 0 || !office_.running()) throw;
+    throw HelperError{code, "Cannot open '" + path + "': " + officeErrorText(code) + "."};
+  }
 }
 
 int CalcSession::sheetCount() {
@@ -265,6 +274,16 @@ void CalcSession::save(int index, int code, const std::string& path) {
   if (alerts_ && ::stat(path.c_str(), &st) == 0)
     throw HelperError{0x11B, "'" + path + "' exists and may not be replaced."};
 
+  try {
+    saveStaged(index, code, path);
+  } catch (const css::io::IOException&) {
+    const unsigned error = currentOfficeErrorCode();
+    if (error == 0 || !office_.running()) throw;
+    throw HelperError{error, "Cannot write '" + path + "': " + officeErrorText(error) + "."};
+  }
+}
+
+void CalcSession::saveStaged(int index, int code, const std::string& path) {
   StagingFolder staging(path);
   Reference<css::frame::XStorable> workbook(workbook_, UNO_QUERY_THROW);
   switch (code) {

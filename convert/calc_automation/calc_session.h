@@ -41,6 +41,7 @@ class CalcSession {
   bool officeRunning() { return office_.running(); }
 
  private:
+  void saveStaged(int index, int code, const std::string& path);
   void requireOffice() const;
   void requireWorkbook() const;
   css::uno::Reference<css::lang::XComponent> newDocument();

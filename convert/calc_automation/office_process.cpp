@@ -48,6 +48,16 @@ void removeStaleProfiles() {
 bool executable(const std::string& path) { return ::access(path.c_str(), X_OK) == 0; }
 bool readable(const std::string& path) { return ::access(path.c_str(), R_OK) == 0; }
 
+// A profile an office has finished with, kept per user to seed the next private profile:
+// a fresh profile costs a first-start set-up and a restart of the office (exit status 81).
+std::string profileTemplatePath() {
+  const char* cache = std::getenv("XDG_CACHE_HOME");
+  const char* home = std::getenv("HOME");
+  if (cache && *cache == '/') return std::string(cache) + "/tabulor/calc-profile";
+  if (home && *home == '/') return std::string(home) + "/.cache/tabulor/calc-profile";
+  return {};
+}
+
 }  // namespace
 
 std::string missingOfficeParts(int code) {
@@ -69,6 +79,12 @@ bool OfficeProcess::start(std::string* why) {
     return false;
   }
   profile_ = folder;
+  const std::string seed = profileTemplatePath();
+  std::error_code ec;
+  if (!seed.empty() && std::filesystem::is_directory(seed, ec)) {
+    std::filesystem::copy(seed, profile_, std::filesystem::copy_options::recursive, ec);
+    seeded_ = !ec;
+  }
   pipeName_ = profile_.substr(5);  // unique as the profile folder is
   connectUrl_ = "uno:pipe,name=" + pipeName_ + ";urp;StarOffice.ComponentContext";
   return spawn(why);
@@ -129,6 +145,17 @@ bool OfficeProcess::restartIfAsked(std::string* why) {
   if (running()) return false;
   const int status = exitStatus_;
   exitStatus_ = -1;
+  if (seeded_ && restarts_ == 0 && status != -1 &&
+      !(WIFEXITED(status) && WEXITSTATUS(status) == 81)) {
+    // The kept profile did not work (say, after an office upgrade): drop it, start afresh.
+    std::error_code ignored;
+    std::filesystem::remove_all(profileTemplatePath(), ignored);
+    std::filesystem::remove_all(profile_, ignored);
+    std::filesystem::create_directory(profile_, ignored);
+    seeded_ = false;
+    ++restarts_;
+    return spawn(why);
+  }
   if (status == -1 || !WIFEXITED(status) || WEXITSTATUS(status) != 81 || restarts_ >= 3) {
     if (status == -1)
       *why = "LibreOffice is not running.";
@@ -145,12 +172,18 @@ bool OfficeProcess::restartIfAsked(std::string* why) {
 }
 
 void OfficeProcess::stop(double graceSeconds) {
+  bool endedCleanly = pid_ < 0 && exitStatus_ != -1 && WIFEXITED(exitStatus_) &&
+                      WEXITSTATUS(exitStatus_) == 0;
   if (pid_ >= 0) {
     auto deadline =
         std::chrono::steady_clock::now() + std::chrono::duration<double>(graceSeconds);
     for (;;) {
-      pid_t r = ::waitpid(pid_, nullptr, WNOHANG);
-      if (r != 0) break;
+      int status = 0;
+      pid_t r = ::waitpid(pid_, &status, WNOHANG);
+      if (r != 0) {
+        endedCleanly = r == pid_ && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+        break;
+      }
       if (std::chrono::steady_clock::now() >= deadline) {
         ::kill(pid_, SIGKILL);
         ::waitpid(pid_, nullptr, 0);
@@ -162,6 +195,14 @@ void OfficeProcess::stop(double graceSeconds) {
   }
   if (!profile_.empty()) {
     std::error_code ignored;
+    const std::string seed = profileTemplatePath();
+    // Only a profile of an office that ended by itself is complete enough to keep; the
+    // rename is atomic, and the first of several helpers to finish wins.
+    if (endedCleanly && started_ && !seed.empty() && !std::filesystem::exists(seed, ignored)) {
+      std::filesystem::create_directories(std::filesystem::path(seed).parent_path(), ignored);
+      std::filesystem::remove(profile_ + "/.lock", ignored);
+      std::filesystem::rename(profile_, seed, ignored);
+    }
     std::filesystem::remove_all(profile_, ignored);
     profile_.clear();
   }

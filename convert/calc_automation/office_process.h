@@ -32,6 +32,8 @@ class OfficeProcess {
   void stop(double graceSeconds);
 
   const std::string& connectUrl() const { return connectUrl_; }
+  // Called once connected: only the profile of an office that ran may be kept.
+  void markStarted() { started_ = true; }
 
  private:
   bool spawn(std::string* why);
@@ -41,6 +43,8 @@ class OfficeProcess {
   std::string pipeName_;
   std::string connectUrl_;
   int restarts_ = 0;
+  bool seeded_ = false;   // the profile is a copy of the kept one
+  bool started_ = false;  // the office accepted a connection
   int exitStatus_ = -1;  // wait status of the office once reaped, -1 while unknown
 };
 

@@ -9,6 +9,7 @@
 #include <cppuhelper/exc_hlp.hxx>
 #include <rtl/ustring.hxx>
 
+#include <cstdio>
 #include <exception>
 #include <regex>
 
@@ -35,6 +36,41 @@ std::string cleanMessage(const std::string& message) {
 }
 
 }  // namespace
+
+std::string officeErrorText(unsigned code) {
+  // Codes as the office builds them: area << 13 | class << 8 | number.
+  switch (code) {
+    case 0x11B: return "the load was aborted (the workbook may be password-protected)";
+    case 0x20D: return "general input/output error";
+    case 0x30B: return "the file does not exist";
+    case 0x30C: return "the folder does not exist";
+    case 0x507: return "access denied";
+    case 0x81A: return "the filter cannot do this (invalid parameter)";
+    case 0x40B08: return "not an Excel workbook LibreOffice can read";
+    case 0x40C05: return "the dBase export failed";
+    default: {
+      char text[48];
+      std::snprintf(text, sizeof text, "LibreOffice error 0x%x", code);
+      return text;
+    }
+  }
+}
+
+unsigned currentOfficeErrorCode() {
+  try {
+    throw;
+  } catch (const css::task::ErrorCodeIOException& e) {
+    return static_cast<unsigned>(e.ErrCode) & ~DynamicBits;
+  } catch (const css::uno::Exception& e) {
+    static const std::regex coded(R"(failed: 0x([0-9a-fA-F]+))");
+    std::smatch match;
+    std::string message = utf8(e.Message);
+    if (std::regex_search(message, match, coded))
+      return static_cast<unsigned>(std::stoul(match[1].str(), nullptr, 16)) & ~DynamicBits;
+  } catch (...) {
+  }
+  return 0;
+}
 
 std::string currentExceptionReply(bool officeRunning) {
   try {
