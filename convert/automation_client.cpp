@@ -37,8 +37,7 @@ bool waitForExit(pid_t pid, double seconds) {
 
 }  // namespace
 
-bool AutomationClient::create(const std::string& helperPath, int code,
-                              int createTimeoutSeconds) {
+bool AutomationClient::create(const std::string& helperPath, int code, int createTimeoutSeconds) {
   release();
   // Absent helper: fail without starting anything.
   if (helperPath.empty() || ::access(helperPath.c_str(), X_OK) != 0) return false;
@@ -154,8 +153,7 @@ bool AutomationClient::writeLine(const std::string& line) {
   return true;
 }
 
-AutomationClient::ReadResult AutomationClient::readLine(std::string* line,
-                                                       int timeoutSeconds) {
+AutomationClient::ReadResult AutomationClient::readLine(std::string* line, int timeoutSeconds) {
   if (socket_ < 0) return ReadResult::Closed;
   auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(timeoutSeconds);
   for (;;) {

@@ -18,7 +18,9 @@ namespace tabulor {
 class AutomationError : public std::runtime_error {
  public:
   AutomationError(std::string kind, uint32_t code, std::string description)
-      : std::runtime_error(description), kind(std::move(kind)), code(code),
+      : std::runtime_error(description),
+        kind(std::move(kind)),
+        code(code),
         description(std::move(description)) {}
   std::string kind;
   uint32_t code;

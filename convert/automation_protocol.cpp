@@ -16,11 +16,20 @@ std::string encodeLine(const std::vector<std::string>& fields) {
     if (i) line += '\t';
     for (char c : fields[i]) {
       switch (c) {
-        case '\\': line += "\\\\"; break;
-        case '\t': line += "\\t"; break;
-        case '\n': line += "\\n"; break;
-        case '\r': line += "\\r"; break;
-        default: line += c;
+        case '\\':
+          line += "\\\\";
+          break;
+        case '\t':
+          line += "\\t";
+          break;
+        case '\n':
+          line += "\\n";
+          break;
+        case '\r':
+          line += "\\r";
+          break;
+        default:
+          line += c;
       }
     }
   }
@@ -57,8 +66,7 @@ bool isRegularFile(const std::string& path) {
 }
 
 bool equalsNoCase(std::string_view a, std::string_view b) {
-  return a.size() == b.size() &&
-         std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
            return std::tolower(static_cast<unsigned char>(x)) ==
                   std::tolower(static_cast<unsigned char>(y));
          });

@@ -74,9 +74,8 @@ int ConvertWithSpreadsheetApp(ConversionContext& ctx, const std::string& sourceP
   const std::string openName = openNameOf(sourcePath);
   const std::string ending = sourcePath.substr(sourcePath.size() - 4);
 
-  const std::string helper = ctx.automationHelper.empty()
-                                 ? ctx.programFolder + AutomationHelperName
-                                 : ctx.automationHelper;
+  const std::string helper = ctx.automationHelper.empty() ? ctx.programFolder + AutomationHelperName
+                                                          : ctx.automationHelper;
   AutomationClient app;
   if (!app.create(helper, code, ctx.automationCreateTimeoutSeconds)) return 0;
   app.setCallTimeout(ctx.automationCallTimeoutSeconds);

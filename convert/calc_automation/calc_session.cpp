@@ -5,6 +5,11 @@
 // has no effect on export without a visible view.
 #include "convert/calc_automation/calc_session.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
 #include <com/sun/star/beans/PropertyValue.hpp>
 #include <com/sun/star/bridge/UnoUrlResolver.hpp>
 #include <com/sun/star/bridge/XUnoUrlResolver.hpp>
@@ -20,16 +25,11 @@
 #include <com/sun/star/sheet/XSpreadsheets2.hpp>
 #include <com/sun/star/util/XCloseable.hpp>
 #include <cppuhelper/bootstrap.hxx>
-#include <osl/file.hxx>
-#include <rtl/bootstrap.hxx>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <osl/file.hxx>
+#include <rtl/bootstrap.hxx>
 #include <thread>
 #include <vector>
 
@@ -83,10 +83,13 @@ class StagingFolder {
     fs::path folder = fs::path(outputPath).parent_path();
     if (folder.empty()) folder = ".";
     std::string pattern = (folder / ".tabulor-save-XXXXXX").string();
-    if (!::mkdtemp(pattern.data()))
-      throw HelperError{automation::CodeAccess, "Cannot write into the folder '" +
-                                                    folder.string() + "': " +
-                                                    std::strerror(errno) + "."};
+    if (!::mkdtemp(pattern.data())) {
+      const int error = errno;
+      // The office's own codes: path not found, or access denied.
+      throw HelperError{
+          error == ENOENT ? 0x30Cu : automation::CodeAccess,
+          "Cannot write into the folder '" + folder.string() + "': " + std::strerror(error) + "."};
+    }
     path_ = pattern;
   }
   ~StagingFolder() {
@@ -140,8 +143,8 @@ std::string CalcSession::create(int code) {
   std::string why;
   if (!office_.start(&why)) return why;
 
-  rtl::Bootstrap::set(OUString("UNO_TYPES"), ou(ProgramUrl + "/types.rdb " + ProgramUrl +
-                                       "/types/offapi.rdb"));
+  rtl::Bootstrap::set(OUString("UNO_TYPES"),
+                      ou(ProgramUrl + "/types.rdb " + ProgramUrl + "/types/offapi.rdb"));
   rtl::Bootstrap::set(OUString("UNO_SERVICES"), ou(ProgramUrl + "/services.rdb"));
   rtl::Bootstrap::set(OUString("URE_INTERNAL_LIB_DIR"), ou(ProgramUrl));
   try {
@@ -175,8 +178,7 @@ std::string CalcSession::create(int code) {
 }
 
 void CalcSession::requireOffice() const {
-  if (!desktop_.is())
-    throw HelperError{automation::CodeCallFailed, "LibreOffice is not running."};
+  if (!desktop_.is()) throw HelperError{automation::CodeCallFailed, "LibreOffice is not running."};
 }
 
 void CalcSession::requireWorkbook() const {
@@ -190,18 +192,18 @@ void CalcSession::open(const std::string& openName, const std::string& ending) {
   std::string path = automation::resolveOpenName(openName, ending, &why);
   if (path.empty()) throw HelperError{automation::CodeNotExists, why};
   close();
-  Reference<css::uno::XInterface> doc = factory_->createInstanceWithContext(
-      "com.sun.star.sheet.SpreadsheetDocument", remote_);
+  Reference<css::uno::XInterface> doc =
+      factory_->createInstanceWithContext("com.sun.star.sheet.SpreadsheetDocument", remote_);
   workbook_.set(doc, UNO_QUERY_THROW);
   Reference<css::frame::XLoadable> loadable(doc, UNO_QUERY_THROW);
   // The filter is named: detection would open junk named .xls as text. Read-only, so no lock
   // file is left beside the workbook; macros never run.
   try {
     loadable->load(props({prop("URL", css::uno::Any(fileUrl(path))),
-                        prop("FilterName", css::uno::Any(OUString("MS Excel 97"))),
-                        prop("ReadOnly", css::uno::Any(true)),
-                        prop("MacroExecutionMode", css::uno::Any(sal_Int16(0))),
-                        prop("UpdateDocMode", css::uno::Any(sal_Int16(0)))}));
+                          prop("FilterName", css::uno::Any(OUString("MS Excel 97"))),
+                          prop("ReadOnly", css::uno::Any(true)),
+                          prop("MacroExecutionMode", css::uno::Any(sal_Int16(0))),
+                          prop("UpdateDocMode", css::uno::Any(sal_Int16(0)))}));
   } catch (const css::io::IOException&) {
     const unsigned code = currentOfficeErrorCode();
     workbook_.clear();
@@ -247,13 +249,14 @@ void CalcSession::storeSheetCopy(int index, const std::string& url, const char* 
     const OUString placeholder("tabulor-placeholder-sheet");
     blank->setName(placeholder);
     Reference<css::sheet::XSpreadsheets2>(sheets, UNO_QUERY_THROW)
-        ->importSheet(Reference<css::sheet::XSpreadsheetDocument>(workbook_, UNO_QUERY_THROW),
-                      name, 0);
+        ->importSheet(Reference<css::sheet::XSpreadsheetDocument>(workbook_, UNO_QUERY_THROW), name,
+                      0);
     sheets->removeByName(placeholder);
     std::vector<css::beans::PropertyValue> list = {
         prop("FilterName", css::uno::Any(OUString::createFromAscii(filter))),
         prop("Overwrite", css::uno::Any(true))};
-    if (options) list.push_back(prop("FilterOptions", css::uno::Any(OUString::createFromAscii(options))));
+    if (options)
+      list.push_back(prop("FilterOptions", css::uno::Any(OUString::createFromAscii(options))));
     Reference<css::frame::XStorable>(copy, UNO_QUERY_THROW)->storeToURL(ou(url), props(list));
   } catch (...) {
     Reference<css::util::XCloseable> closeable(copy, UNO_QUERY);
@@ -301,8 +304,7 @@ void CalcSession::saveStaged(int index, int code, const std::string& path) {
       workbook->storeToURL(
           fileUrl(staging.file("sheet.csv")),
           props({prop("FilterName", css::uno::Any(OUString("Text - txt - csv (StarCalc)"))),
-                 prop("FilterOptions",
-                      css::uno::Any(ou(csvOptions(code == 3 ? 9 : 44, index)))),
+                 prop("FilterOptions", css::uno::Any(ou(csvOptions(code == 3 ? 9 : 44, index)))),
                  prop("Overwrite", css::uno::Any(true))}));
       moveInto(staging.written(".csv"), path);
       return;
@@ -326,8 +328,8 @@ void CalcSession::saveStaged(int index, int code, const std::string& path) {
       return;
     }
     default:
-      throw HelperError{0x81A, "LibreOffice cannot write file-format code " +
-                                   std::to_string(code) + "."};
+      throw HelperError{0x81A,
+                        "LibreOffice cannot write file-format code " + std::to_string(code) + "."};
   }
 }
 

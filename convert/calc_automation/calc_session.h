@@ -6,7 +6,6 @@
 #include <com/sun/star/lang/XComponent.hpp>
 #include <com/sun/star/lang/XMultiComponentFactory.hpp>
 #include <com/sun/star/uno/XComponentContext.hpp>
-
 #include <string>
 
 #include "convert/calc_automation/office_process.h"
@@ -46,8 +45,7 @@ class CalcSession {
   void requireWorkbook() const;
   css::uno::Reference<css::lang::XComponent> newDocument();
   // Writes a copy of sheet `index` alone: a document of that one sheet, never shown.
-  void storeSheetCopy(int index, const std::string& url, const char* filter,
-                      const char* options);
+  void storeSheetCopy(int index, const std::string& url, const char* filter, const char* options);
 
   OfficeProcess office_;
   css::uno::Reference<css::uno::XComponentContext> local_;

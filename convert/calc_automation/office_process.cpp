@@ -45,8 +45,12 @@ void removeStaleProfiles() {
   }
 }
 
-bool executable(const std::string& path) { return ::access(path.c_str(), X_OK) == 0; }
-bool readable(const std::string& path) { return ::access(path.c_str(), R_OK) == 0; }
+bool executable(const std::string& path) {
+  return ::access(path.c_str(), X_OK) == 0;
+}
+bool readable(const std::string& path) {
+  return ::access(path.c_str(), R_OK) == 0;
+}
 
 // A profile an office has finished with, kept per user to seed the next private profile:
 // a fresh profile costs a first-start set-up and a restart of the office (exit status 81).
@@ -73,7 +77,8 @@ std::string missingOfficeParts(int code) {
 
 bool OfficeProcess::start(std::string* why) {
   removeStaleProfiles();
-  std::string folder = std::string("/tmp/") + ProfilePrefix + std::to_string(::getpid()) + "-XXXXXX";
+  std::string folder =
+      std::string("/tmp/") + ProfilePrefix + std::to_string(::getpid()) + "-XXXXXX";
   if (!::mkdtemp(folder.data())) {
     *why = std::string("Cannot create a profile folder: ") + std::strerror(errno);
     return false;
@@ -93,8 +98,14 @@ bool OfficeProcess::start(std::string* why) {
 bool OfficeProcess::spawn(std::string* why) {
   const std::string program = programDir() + "/soffice.bin";
   std::vector<std::string> args = {
-      program, "--headless", "--invisible", "--nologo", "--norestore", "--nodefault",
-      "--nolockcheck", "-env:UserInstallation=file://" + profile_,
+      program,
+      "--headless",
+      "--invisible",
+      "--nologo",
+      "--norestore",
+      "--nodefault",
+      "--nolockcheck",
+      "-env:UserInstallation=file://" + profile_,
       "--accept=pipe,name=" + pipeName_ + ";urp;StarOffice.ComponentContext"};
   // The office's CSV output and its file names follow the locale: make it UTF-8.
   std::vector<std::string> env;
@@ -163,8 +174,7 @@ bool OfficeProcess::restartIfAsked(std::string* why) {
       *why = "LibreOffice ended while starting (exit status " +
              std::to_string(WEXITSTATUS(status)) + ").";
     else
-      *why = "LibreOffice ended while starting (signal " + std::to_string(WTERMSIG(status)) +
-             ").";
+      *why = "LibreOffice ended while starting (signal " + std::to_string(WTERMSIG(status)) + ").";
     return false;
   }
   ++restarts_;
@@ -172,11 +182,10 @@ bool OfficeProcess::restartIfAsked(std::string* why) {
 }
 
 void OfficeProcess::stop(double graceSeconds) {
-  bool endedCleanly = pid_ < 0 && exitStatus_ != -1 && WIFEXITED(exitStatus_) &&
-                      WEXITSTATUS(exitStatus_) == 0;
+  bool endedCleanly =
+      pid_ < 0 && exitStatus_ != -1 && WIFEXITED(exitStatus_) && WEXITSTATUS(exitStatus_) == 0;
   if (pid_ >= 0) {
-    auto deadline =
-        std::chrono::steady_clock::now() + std::chrono::duration<double>(graceSeconds);
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(graceSeconds);
     for (;;) {
       int status = 0;
       pid_t r = ::waitpid(pid_, &status, WNOHANG);

@@ -45,7 +45,7 @@ class OfficeProcess {
   int restarts_ = 0;
   bool seeded_ = false;   // the profile is a copy of the kept one
   bool started_ = false;  // the office accepted a connection
-  int exitStatus_ = -1;  // wait status of the office once reaped, -1 while unknown
+  int exitStatus_ = -1;   // wait status of the office once reaped, -1 while unknown
 };
 
 }  // namespace tabulor::calc

@@ -7,11 +7,10 @@
 #include <com/sun/star/task/ErrorCodeIOException.hpp>
 #include <com/sun/star/uno/Exception.hpp>
 #include <cppuhelper/exc_hlp.hxx>
-#include <rtl/ustring.hxx>
-
 #include <cstdio>
 #include <exception>
 #include <regex>
+#include <rtl/ustring.hxx>
 
 #include "convert/automation_protocol.h"
 
@@ -40,14 +39,22 @@ std::string cleanMessage(const std::string& message) {
 std::string officeErrorText(unsigned code) {
   // Codes as the office builds them: area << 13 | class << 8 | number.
   switch (code) {
-    case 0x11B: return "the load was aborted (the workbook may be password-protected)";
-    case 0x20D: return "general input/output error";
-    case 0x30B: return "the file does not exist";
-    case 0x30C: return "the folder does not exist";
-    case 0x507: return "access denied";
-    case 0x81A: return "the filter cannot do this (invalid parameter)";
-    case 0x40B08: return "not an Excel workbook LibreOffice can read";
-    case 0x40C05: return "the dBase export failed";
+    case 0x11B:
+      return "the load was aborted (the workbook may be password-protected)";
+    case 0x20D:
+      return "general input/output error";
+    case 0x30B:
+      return "the file does not exist";
+    case 0x30C:
+      return "the folder does not exist";
+    case 0x507:
+      return "access denied";
+    case 0x81A:
+      return "the filter cannot do this (invalid parameter)";
+    case 0x40B08:
+      return "not an Excel workbook LibreOffice can read";
+    case 0x40C05:
+      return "the dBase export failed";
     default: {
       char text[48];
       std::snprintf(text, sizeof text, "LibreOffice error 0x%x", code);

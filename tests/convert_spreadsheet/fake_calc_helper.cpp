@@ -91,8 +91,7 @@ int main() {
       reply(encodeLine({"ok", sheets.at(i - 1)}));
     } else if (verb == "open") {
       std::string why;
-      std::string path = resolveOpenName(request.at(1), request.size() > 2 ? request[2] : "",
-                                         &why);
+      std::string path = resolveOpenName(request.at(1), request.size() > 2 ? request[2] : "", &why);
       log("resolved " + path);
       reply(path.empty() ? errorLine(KindDispatch, CodeNotExists, why) : "ok");
     } else if (verb == "save") {

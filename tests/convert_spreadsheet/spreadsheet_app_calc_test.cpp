@@ -53,12 +53,23 @@ std::string xmlEscape(const std::string& text) {
   std::string out;
   for (char c : text) {
     switch (c) {
-      case '&': out += "&amp;"; break;
-      case '<': out += "&lt;"; break;
-      case '>': out += "&gt;"; break;
-      case '"': out += "&quot;"; break;
-      case '\t': out += "&#9;"; break;
-      default: out += c;
+      case '&':
+        out += "&amp;";
+        break;
+      case '<':
+        out += "&lt;";
+        break;
+      case '>':
+        out += "&gt;";
+        break;
+      case '"':
+        out += "&quot;";
+        break;
+      case '\t':
+        out += "&#9;";
+        break;
+      default:
+        out += c;
     }
   }
   return out;
@@ -196,7 +207,9 @@ struct CodeCase {
   const char* reader;
 };
 
-void PrintTo(const CodeCase& c, std::ostream* os) { *os << c.ext; }
+void PrintTo(const CodeCase& c, std::ostream* os) {
+  *os << c.ext;
+}
 
 class CalcCodeTest : public CalcTest, public ::testing::WithParamInterface<CodeCase> {};
 
@@ -222,7 +235,8 @@ TEST_P(CalcCodeTest, ThreeSheetWorkbookReadsBackUnchanged) {
     return;
   }
   std::vector<std::string> expectedFiles;
-  for (const Sheet& sheet : bookSheets()) expectedFiles.push_back("Book_" + sheet.name + "." + c.ext);
+  for (const Sheet& sheet : bookSheets())
+    expectedFiles.push_back("Book_" + sheet.name + "." + c.ext);
   std::sort(expectedFiles.begin(), expectedFiles.end());
   EXPECT_EQ(test::listFolder(out_), expectedFiles);  // nothing else, no staging folder left
   for (const Sheet& sheet : bookSheets()) {
@@ -312,9 +326,8 @@ TEST_F(CalcTest, CorruptWorkbookShowsTheDispatchErrorOnceAndTheRunGoesOn) {
   const std::string good = makeBook("b_good.xls");
   test::writeFile(tmp_.file("src/a_bad.xls"), std::string(4096, 'j'));
   const std::string errors = tmp_.file("stderr.txt");
-  int status = test::runCommand("'" + test::binaryDir() + "/bin/tabulor' '" +
-                                tmp_.file("src") + "/*.xls' csv '" + out_ + "' 2>'" + errors +
-                                "'");
+  int status = test::runCommand("'" + test::binaryDir() + "/bin/tabulor' '" + tmp_.file("src") +
+                                "/*.xls' csv '" + out_ + "' 2>'" + errors + "'");
   EXPECT_EQ(status, 1);  // an automation error was reported
   const std::string text = test::readFile(errors);
   const std::string prefix =
@@ -354,8 +367,8 @@ TEST_F(CalcTest, KilledTabulorTakesHelperAndOfficeAlong) {
     int status;
     if (::waitpid(pid, &status, WNOHANG) == pid) break;  // finished first: nothing to show
     std::string output;
-    test::runCommand("pgrep -f 'soffice.bin.*tabulor-calc-' -P $(pgrep -P " +
-                         std::to_string(pid) + " | tr '\\n' ',' | sed 's/,$//')",
+    test::runCommand("pgrep -f 'soffice.bin.*tabulor-calc-' -P $(pgrep -P " + std::to_string(pid) +
+                         " | tr '\\n' ',' | sed 's/,$//')",
                      &output);
     officeSeen = !output.empty();
     if (!officeSeen) std::this_thread::sleep_for(std::chrono::milliseconds(20));

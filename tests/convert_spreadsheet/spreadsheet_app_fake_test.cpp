@@ -95,12 +95,12 @@ TEST_F(FakeHelperTest, SavesEverySheetInCallOrderWithNameAndCode) {
     std::remove(log_.c_str());
     ASSERT_EQ(convert(c.format), 1);
     const std::string jan = out_ + "/Book_Jan." + c.ext, feb = out_ + "/Book_Feb." + c.ext;
-    EXPECT_EQ(calls(), (std::vector<std::string>{
-                           line({"create", c.code}), line({"alerts", "off"}),
-                           line({"open", tmp_.file("src/Book"), ".xls"}), "count",
-                           line({"name", "1"}), line({"save", "1", c.code, jan}),
-                           line({"name", "2"}), line({"save", "2", c.code, feb}), "close",
-                           "release"}));
+    EXPECT_EQ(calls(),
+              (std::vector<std::string>{line({"create", c.code}), line({"alerts", "off"}),
+                                        line({"open", tmp_.file("src/Book"), ".xls"}), "count",
+                                        line({"name", "1"}), line({"save", "1", c.code, jan}),
+                                        line({"name", "2"}), line({"save", "2", c.code, feb}),
+                                        "close", "release"}));
     EXPECT_TRUE(test::fileExists(jan));
     EXPECT_TRUE(test::fileExists(feb));
     expectHelperGone();
