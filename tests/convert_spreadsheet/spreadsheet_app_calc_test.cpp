@@ -35,7 +35,8 @@ struct Sheet {
 };
 
 // The workbook every conversion here starts from: a sheet name with a blank and an umlaut,
-// text with commas, quotes, a tab and non-ASCII letters, whole and decimal numbers.
+// text with commas, quotes, a tab, non-ASCII letters and 300 characters, whole and decimal
+// numbers.
 const std::vector<Sheet>& bookSheets() {
   static const std::vector<Sheet> sheets = {
       {"Jan",
@@ -43,7 +44,12 @@ const std::vector<Sheet>& bookSheets() {
         {"1", "Zoë, \"q\"", "2.5"},
         {"2", "Müller", "10"},
         {"3", "plain", "-4.25"}}},
-      {"Feb", {{"code", "city"}, {"A1", "Köln"}, {"B2", "tab\tinside"}}},
+      // A text too long for a dBase character field goes to a memo (.dbt) file.
+      {"Feb",
+       {{"code", "city"},
+        {"A1", "Köln"},
+        {"B2", "tab\tinside"},
+        {"C3", std::string(300, 'x') + " end"}}},
       {"März Q1", {{"k", "v"}, {"x", "1"}, {"y", "2"}}},
   };
   return sheets;
@@ -237,6 +243,7 @@ TEST_P(CalcCodeTest, ThreeSheetWorkbookReadsBackUnchanged) {
   std::vector<std::string> expectedFiles;
   for (const Sheet& sheet : bookSheets())
     expectedFiles.push_back("Book_" + sheet.name + "." + c.ext);
+  if (c.format == FormatDbase3) expectedFiles.push_back("Book_Feb.dbt");  // the memo file
   std::sort(expectedFiles.begin(), expectedFiles.end());
   EXPECT_EQ(test::listFolder(out_), expectedFiles);  // nothing else, no staging folder left
   for (const Sheet& sheet : bookSheets()) {
