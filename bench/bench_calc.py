@@ -33,10 +33,12 @@ def workbook(name, sheets, rows_per_sheet):
         for index in range(sheets):
             src = benchlib.make_csv(os.path.join(benchlib.DATA, f"calc_{rows_per_sheet}.csv"),
                                     rows_per_sheet)
-            sheet = os.path.join(tmp, f"Sheet{index + 1}.csv")
+            # No extension: gnumeric names each sheet after its file.
+            sheet = os.path.join(tmp, f"Sheet{index + 1}")
             shutil.copy(src, sheet)
             csvs.append(sheet)
-        args = ["ssconvert"] + (["--merge-to=" + path] + csvs if sheets > 1 else [csvs[0], path])
+        args = ["ssconvert", "-I", "Gnumeric_stf:stf_csvtab"] + (
+            ["--merge-to=" + path] + csvs if sheets > 1 else [csvs[0], path])
         subprocess.run(args, check=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     return path
 
@@ -78,8 +80,8 @@ def main():
     if not (os.path.exists(SOFFICE) and benchlib.have("ssconvert")):
         sys.exit("needs LibreOffice and gnumeric's ssconvert")
 
-    books = [("60,000 rows, 1 sheet", workbook("calc_60k_1sheet.xls", 1, 60000), 60000),
-             ("3 sheets of 20,000 rows", workbook("calc_60k_3sheets.xls", 3, 20000), 60000)]
+    books = [("60,000 rows, 1 sheet", workbook("calc_1x60000.xls", 1, 60000), 60000),
+             ("3 sheets of 20,000 rows", workbook("calc_3x20000.xls", 3, 20000), 60000)]
     work = tempfile.mkdtemp(prefix="bench_calc_")
     engine_env = dict(os.environ, TABULOR_LIBREOFFICE_PROGRAM=os.path.join(work, "no-office"))
     peer_profile = "file://" + os.path.join(work, "peer-profile")
