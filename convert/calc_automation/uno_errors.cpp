@@ -56,8 +56,13 @@ std::string officeErrorText(unsigned code) {
     case 0x40C05:
       return "the dBase export failed";
     default: {
-      char text[48];
-      std::snprintf(text, sizeof text, "LibreOffice error 0x%x", code);
+      // Otherwise say what kind of step failed, by the code's class.
+      const unsigned errorClass = (code >> 8) & 0x1F;
+      const char* what = errorClass == 11 || errorClass == 17   ? "reading failed"
+                         : errorClass == 12 || errorClass == 18 ? "writing failed"
+                                                                : "the operation failed";
+      char text[80];
+      std::snprintf(text, sizeof text, "%s (LibreOffice error 0x%x)", what, code);
       return text;
     }
   }

@@ -87,6 +87,13 @@ bool isNumber(const std::string& text) {
   return !text.empty() && *end == '\0';
 }
 
+// `text` in single quotes for the shell.
+std::string shellQuoted(const std::string& text) {
+  std::string out = "'";
+  for (char c : text) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return out + "'";
+}
+
 // Writes the workbook as gnumeric XML and has gnumeric's ssconvert turn it into BIFF8.
 void makeWorkbook(const std::string& path) {
   std::ostringstream xml;
@@ -109,15 +116,18 @@ void makeWorkbook(const std::string& path) {
   xml << "</gnm:Sheets></gnm:Workbook>\n";
   const std::string source = path + ".gnumeric";
   test::writeFile(source, xml.str());
-  ASSERT_EQ(test::runCommand("ssconvert '" + source + "' '" + path + "' >/dev/null 2>&1"), 0);
+  ASSERT_EQ(test::runCommand("ssconvert " + shellQuoted(source) + " " + shellQuoted(path) +
+                             " >/dev/null 2>&1"),
+            0);
   std::remove(source.c_str());
 }
 
 // The rows an independent reader finds in a written file (see read_back.py).
 Rows readBack(const std::string& kind, const std::string& path, const std::string& sheet = "") {
   std::string output;
-  std::string command = "/usr/bin/python3 '" READ_BACK_SCRIPT "' " + kind + " '" + path + "'";
-  if (!sheet.empty()) command += " '" + sheet + "'";
+  std::string command =
+      "/usr/bin/python3 " + shellQuoted(READ_BACK_SCRIPT) + " " + kind + " " + shellQuoted(path);
+  if (!sheet.empty()) command += " " + shellQuoted(sheet);
   EXPECT_EQ(test::runCommand(command, &output), 0) << command;
   return test::parseCsv(output);
 }
@@ -287,33 +297,35 @@ Rows expectedRows(const std::string& name) {
   return trimmed(test::parseCsv(test::readFile(test::fixturesDir() + "/expected/" + name)));
 }
 
+// Compares what the office wrote "as shown" with a fixture's expected sheet. Text and plain
+// numbers are what the fixture's display rendering holds; formatted cells differ in spacing
+// and minus signs between the two programs, so cells whose raw and displayed values differ
+// are left out. `expected` is "<workbook>.<sheet>.csv".
+void expectShownCells(const Rows& written, const std::string& expected) {
+  Rows raw = expectedRows(expected), shown = expectedRows("display/" + expected);
+  Rows got = trimmed(written);
+  ASSERT_EQ(got.size(), shown.size()) << expected;
+  int compared = 0;
+  for (size_t r = 0; r < shown.size(); ++r)
+    for (size_t c = 0; c < shown[r].size(); ++c)
+      if (r < raw.size() && c < raw[r].size() && raw[r][c] == shown[r][c] && !shown[r][c].empty()) {
+        ASSERT_LT(c, got[r].size()) << expected << " row " << r;
+        EXPECT_EQ(got[r][c], shown[r][c]) << expected << " row " << r << " column " << c;
+        ++compared;
+      }
+  EXPECT_GT(compared, 0) << expected;
+}
+
 TEST_F(CalcTest, RealWorkbooksKeepTheirSheetNamesAndValues) {
   TABULOR_REQUIRE_FIXTURES();
   const std::string xls = test::fixturesDir() + "/xls/";
   const std::vector<std::string> before = test::listFolder(xls);
 
-  // Four sheets with umlauts in their names, to CSV "as shown": text and plain numbers
-  // are what the fixture's display rendering holds; formatted cells differ in spacing
-  // and minus signs between the two programs, so cells whose raw and displayed values
-  // differ are left out.
+  // Four sheets with umlauts in their names, to CSV.
   ASSERT_EQ(ConvertWithSpreadsheetApp(ctx_, xls + "Formate.xls", out_, FormatCsv), 1);
-  for (const char* sheet : {"Blätt1", "ÖÄÜ", "Blätt3", "Formate"}) {
-    SCOPED_TRACE(sheet);
-    const std::string file = std::string("Formate.xls.") + sheet + ".csv";
-    Rows raw = expectedRows(file), shown = expectedRows("display/" + file);
-    Rows got = trimmed(readBack("csv", out_ + "/Formate_" + sheet + ".csv"));
-    ASSERT_EQ(got.size(), shown.size());
-    int compared = 0;
-    for (size_t r = 0; r < shown.size(); ++r)
-      for (size_t c = 0; c < shown[r].size(); ++c)
-        if (r < raw.size() && c < raw[r].size() && raw[r][c] == shown[r][c] &&
-            !shown[r][c].empty()) {
-          ASSERT_LT(c, got[r].size());
-          EXPECT_EQ(got[r][c], shown[r][c]) << "row " << r << " column " << c;
-          ++compared;
-        }
-    EXPECT_GT(compared, 0);
-  }
+  for (const char* sheet : {"Blätt1", "ÖÄÜ", "Blätt3", "Formate"})
+    expectShownCells(readBack("csv", out_ + "/Formate_" + sheet + ".csv"),
+                     std::string("Formate.xls.") + sheet + ".csv");
 
   // Non-ASCII sheet names through the whole-workbook save, read back by gnumeric.
   ASSERT_EQ(ConvertWithSpreadsheetApp(ctx_, xls + "utf8-sheet-names.xls", out_, FormatXls), 1);
@@ -329,12 +341,52 @@ TEST_F(CalcTest, RealWorkbooksKeepTheirSheetNamesAndValues) {
   EXPECT_EQ(test::listFolder(xls), before);
 }
 
+TEST_F(CalcTest, RealWorkbooksToTextAndWebPageAndAnExportError) {
+  TABULOR_REQUIRE_FIXTURES();
+  const std::string xls = test::fixturesDir() + "/xls/";
+
+  // Japanese sheet names, tab-separated.
+  ASSERT_EQ(ConvertWithSpreadsheetApp(ctx_, xls + "defined_names_unicode.xls", out_, FormatText),
+            1);
+  for (const char* sheet :
+       {"NoContainsJapanese", "sheet日本語", "sheet日本語sheet", "日本語sheet", "日本語のみ"})
+    expectShownCells(readBack("tsv", out_ + "/defined_names_unicode_" + sheet + ".txt"),
+                     std::string("defined_names_unicode.xls.") + sheet + ".csv");
+
+  // An apostrophe in a sheet name; one page per sheet, empty sheets included.
+  ASSERT_EQ(ConvertWithSpreadsheetApp(ctx_, xls + "namesdemo.xls", out_, FormatHtml), 1);
+  Rows page = readBack("html", out_ + "/namesdemo_Seamus O'Reilly.htm");
+  ASSERT_FALSE(page.empty());
+  EXPECT_EQ(page[0], std::vector<std::string>{"1"});
+  page = readBack("html", out_ + "/namesdemo_Sheet2.htm");  // empty: a page with no table
+  ASSERT_FALSE(page.empty());
+  EXPECT_EQ(page[0], std::vector<std::string>{"0"});
+  EXPECT_TRUE(messages_.shown.empty());
+
+  // A sheet the office's dBase export refuses: its error is shown once with the office's
+  // code, nothing is written for the sheet, and the call still counts as done.
+  ASSERT_EQ(ConvertWithSpreadsheetApp(ctx_, xls + "test2.xls", out_, FormatDbase3), 1);
+  ASSERT_EQ(messages_.shown.size(), 1u);
+  EXPECT_EQ(messages_.shown[0].first, "COleDispatchException");
+  EXPECT_EQ(messages_.shown[0].second.rfind("COleDispatchException. SCODE: 00040c03, "
+                                            "Description: \"Cannot write '" +
+                                                out_ + "/test2_Sheet1.dbf': ",
+                                            0),
+            0u)
+      << messages_.shown[0].second;
+  for (const std::string& name : test::listFolder(out_)) {
+    EXPECT_EQ(name.rfind("test2", 0), std::string::npos) << name;
+    EXPECT_EQ(name.rfind(".tabulor-save", 0), std::string::npos) << "staging left: " << name;
+  }
+}
+
 TEST_F(CalcTest, CorruptWorkbookShowsTheDispatchErrorOnceAndTheRunGoesOn) {
   const std::string good = makeBook("b_good.xls");
   test::writeFile(tmp_.file("src/a_bad.xls"), std::string(4096, 'j'));
   const std::string errors = tmp_.file("stderr.txt");
-  int status = test::runCommand("'" + test::binaryDir() + "/bin/tabulor' '" + tmp_.file("src") +
-                                "/*.xls' csv '" + out_ + "' 2>'" + errors + "'");
+  int status = test::runCommand(shellQuoted(test::binaryDir() + "/bin/tabulor") + " " +
+                                shellQuoted(tmp_.file("src") + "/*.xls") + " csv " +
+                                shellQuoted(out_) + " 2>" + shellQuoted(errors));
   EXPECT_EQ(status, 1);  // an automation error was reported
   const std::string text = test::readFile(errors);
   const std::string prefix =
