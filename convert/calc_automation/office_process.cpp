@@ -30,14 +30,19 @@ std::string programDir() {
 
 constexpr char ProfilePrefix[] = "tabulor-calc-";
 
-// Profiles of helpers that were killed (with tabulor) before they could delete them: named
-// after the helper's PID, removed once that process is gone.
+// Profiles (and pipe sockets) of helpers that were killed with tabulor before they could
+// delete them: named after the helper's PID, removed once that process is gone.
 void removeStaleProfiles() {
   std::error_code ec;
+  // The office's pipe socket is named after the pipe, which is named after the profile.
+  const std::string socketPrefix = "OSL_PIPE_" + std::to_string(::getuid()) + "_" + ProfilePrefix;
   for (const auto& entry : std::filesystem::directory_iterator("/tmp", ec)) {
     std::string name = entry.path().filename().string();
-    if (name.rfind(ProfilePrefix, 0) != 0) continue;
-    long pid = std::strtol(name.c_str() + sizeof ProfilePrefix - 1, nullptr, 10);
+    size_t pidAt = name.rfind(ProfilePrefix, 0) == 0  ? sizeof ProfilePrefix - 1
+                   : name.rfind(socketPrefix, 0) == 0 ? socketPrefix.size()
+                                                      : std::string::npos;
+    if (pidAt == std::string::npos) continue;
+    long pid = std::strtol(name.c_str() + pidAt, nullptr, 10);
     if (pid > 0 && ::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH) {
       std::error_code ignored;
       std::filesystem::remove_all(entry.path(), ignored);
@@ -211,6 +216,13 @@ void OfficeProcess::stop(double graceSeconds) {
       std::filesystem::create_directories(std::filesystem::path(seed).parent_path(), ignored);
       std::filesystem::remove(profile_ + "/.lock", ignored);
       std::filesystem::rename(profile_, seed, ignored);
+      if (ignored) {
+        // Another file system: copy beside the kept place, then rename into it.
+        const std::string staged = seed + ".new-" + std::to_string(::getpid());
+        std::filesystem::copy(profile_, staged, std::filesystem::copy_options::recursive, ignored);
+        if (!ignored) std::filesystem::rename(staged, seed, ignored);
+        std::filesystem::remove_all(staged, ignored);
+      }
     }
     std::filesystem::remove_all(profile_, ignored);
     profile_.clear();
