@@ -20,9 +20,17 @@
 #include <com/sun/star/frame/XLoadable.hpp>
 #include <com/sun/star/frame/XStorable.hpp>
 #include <com/sun/star/io/IOException.hpp>
+#include <com/sun/star/sheet/FormulaResult.hpp>
+#include <com/sun/star/sheet/XCellRangeAddressable.hpp>
+#include <com/sun/star/sheet/XCellRangeData.hpp>
+#include <com/sun/star/sheet/XCellRangesQuery.hpp>
+#include <com/sun/star/sheet/XSheetCellRanges.hpp>
+#include <com/sun/star/sheet/XSpreadsheet.hpp>
 #include <com/sun/star/sheet/XSpreadsheetDocument.hpp>
 #include <com/sun/star/sheet/XSpreadsheets.hpp>
 #include <com/sun/star/sheet/XSpreadsheets2.hpp>
+#include <com/sun/star/table/CellRangeAddress.hpp>
+#include <com/sun/star/table/XCellRange.hpp>
 #include <com/sun/star/util/XCloseable.hpp>
 #include <cppuhelper/bootstrap.hxx>
 #include <cstdio>
@@ -235,6 +243,27 @@ Reference<css::lang::XComponent> CalcSession::newDocument() {
   return doc;
 }
 
+void CalcSession::keepFormulaResults(int index, const Reference<css::sheet::XSpreadsheet>& copy) {
+  // The copied formulas are computed again in a document that lacks the workbook's defined
+  // names, so a formula using one would give #NAME?. Put the workbook's own results in their
+  // place. Formulas whose result is an error stay formulas and give their error again.
+  Reference<css::sheet::XSpreadsheetDocument> doc(workbook_, UNO_QUERY_THROW);
+  Reference<css::container::XIndexAccess> sheets(doc->getSheets(), UNO_QUERY_THROW);
+  Reference<css::sheet::XCellRangesQuery> query(sheets->getByIndex(index - 1), UNO_QUERY_THROW);
+  Reference<css::sheet::XSheetCellRanges> formulas = query->queryFormulaCells(
+      css::sheet::FormulaResult::VALUE | css::sheet::FormulaResult::STRING);
+  Reference<css::container::XIndexAccess> ranges(formulas, UNO_QUERY_THROW);
+  for (sal_Int32 rangeIdx = 0; rangeIdx < ranges->getCount(); ++rangeIdx) {
+    Reference<css::sheet::XCellRangeData> source(ranges->getByIndex(rangeIdx), UNO_QUERY_THROW);
+    css::table::CellRangeAddress at =
+        Reference<css::sheet::XCellRangeAddressable>(source, UNO_QUERY_THROW)->getRangeAddress();
+    Reference<css::sheet::XCellRangeData>(
+        copy->getCellRangeByPosition(at.StartColumn, at.StartRow, at.EndColumn, at.EndRow),
+        UNO_QUERY_THROW)
+        ->setDataArray(source->getDataArray());
+  }
+}
+
 void CalcSession::storeSheetCopy(int index, const std::string& url, const char* filter,
                                  const char* options) {
   const OUString name = ou(sheetName(index));
@@ -252,6 +281,10 @@ void CalcSession::storeSheetCopy(int index, const std::string& url, const char* 
         ->importSheet(Reference<css::sheet::XSpreadsheetDocument>(workbook_, UNO_QUERY_THROW), name,
                       0);
     sheets->removeByName(placeholder);
+    keepFormulaResults(
+        index, Reference<css::sheet::XSpreadsheet>(
+                   Reference<css::container::XIndexAccess>(sheets, UNO_QUERY_THROW)->getByIndex(0),
+                   UNO_QUERY_THROW));
     std::vector<css::beans::PropertyValue> list = {
         prop("FilterName", css::uno::Any(OUString::createFromAscii(filter))),
         prop("Overwrite", css::uno::Any(true))};

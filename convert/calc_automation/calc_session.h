@@ -5,6 +5,7 @@
 #include <com/sun/star/frame/XDesktop2.hpp>
 #include <com/sun/star/lang/XComponent.hpp>
 #include <com/sun/star/lang/XMultiComponentFactory.hpp>
+#include <com/sun/star/sheet/XSpreadsheet.hpp>
 #include <com/sun/star/uno/XComponentContext.hpp>
 #include <string>
 
@@ -44,6 +45,8 @@ class CalcSession {
   void requireOffice() const;
   void requireWorkbook() const;
   css::uno::Reference<css::lang::XComponent> newDocument();
+  // In a copy of sheet `index`, replaces formulas by the results they have in the workbook.
+  void keepFormulaResults(int index, const css::uno::Reference<css::sheet::XSpreadsheet>& copy);
   // Writes a copy of sheet `index` alone: a document of that one sheet, never shown.
   void storeSheetCopy(int index, const std::string& url, const char* filter, const char* options);
 

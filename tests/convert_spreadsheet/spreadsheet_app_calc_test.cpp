@@ -358,6 +358,10 @@ TEST_F(CalcTest, RealWorkbooksToTextAndWebPageAndAnExportError) {
   Rows page = readBack("html", out_ + "/namesdemo_Seamus O'Reilly.htm");
   ASSERT_FALSE(page.empty());
   EXPECT_EQ(page[0], std::vector<std::string>{"1"});
+  // A formula using a defined name keeps the workbook's result in the one-sheet copy.
+  page = readBack("html", out_ + "/namesdemo_Sheet3.htm");
+  ASSERT_GT(page.size(), 6u);
+  EXPECT_EQ(page[6][0], expectedRows("namesdemo.xls.Sheet3.csv")[5][0]);  // 4321
   page = readBack("html", out_ + "/namesdemo_Sheet2.htm");  // empty: a page with no table
   ASSERT_FALSE(page.empty());
   EXPECT_EQ(page[0], std::vector<std::string>{"0"});
