@@ -19,9 +19,11 @@ void ShellTreeCtrl::AddRootFolderContent(const QString& folder, unsigned /*flags
   // Only the name column: size, type and date say nothing useful about folders.
   for (int col = 1; col < model_->columnCount(); ++col) hideColumn(col);
   model_->setRootPath(folder.isEmpty() ? QDir::rootPath() : folder);
-  connect(selectionModel(), &QItemSelectionModel::currentChanged, this,
-          [this](const QModelIndex& current, const QModelIndex&) {
-            if (current.isValid()) emit selectionChangedToFolder();
+  // Selection, not the current item: a view that gets the focus makes its first item
+  // current without choosing it, and that must not list a folder.
+  connect(selectionModel(), &QItemSelectionModel::selectionChanged, this,
+          [this](const QItemSelection& selected, const QItemSelection&) {
+            if (!selected.isEmpty()) emit selectionChangedToFolder();
           });
   // Open at the home folder: expand its ancestors and show it, without choosing it.
   const QModelIndex home = model_->index(QDir::homePath());
@@ -30,9 +32,10 @@ void ShellTreeCtrl::AddRootFolderContent(const QString& folder, unsigned /*flags
 }
 
 std::string ShellTreeCtrl::GetSelectedPath() const {
-  const QModelIndex current = selectionModel() ? selectionModel()->currentIndex() : QModelIndex();
-  if (!current.isValid()) return {};
-  return model_->filePath(current).toStdString();
+  const QModelIndexList selected =
+      selectionModel() ? selectionModel()->selectedIndexes() : QModelIndexList();
+  if (selected.isEmpty()) return {};
+  return model_->filePath(selected.front()).toStdString();
 }
 
 bool ShellTreeCtrl::selectPath(const QString& path) {
