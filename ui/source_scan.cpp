@@ -8,7 +8,9 @@
 
 namespace tabulor {
 
-bool matchesMask(const std::string& name, const std::string& mask) {
+namespace {
+
+bool wildcardMatch(const std::string& name, const std::string& mask) {
   // Iterative matcher with one backtrack point for the last "*": linear in practice.
   size_t n = 0, m = 0, starMask = std::string::npos, starName = 0;
   auto same = [](char a, char b) {
@@ -29,6 +31,17 @@ bool matchesMask(const std::string& name, const std::string& mask) {
   }
   while (m < mask.size() && mask[m] == '*') ++m;
   return m == mask.size();
+}
+
+}  // namespace
+
+bool matchesMask(const std::string& name, const std::string& mask) {
+  if (wildcardMatch(name, mask)) return true;
+  // As on the platform these patterns come from, a trailing ".*" also matches names
+  // without any extension: "*.*" lists every file.
+  return mask.size() >= 2 && mask.compare(mask.size() - 2, 2, ".*") == 0 &&
+         name.find('.') == std::string::npos &&
+         wildcardMatch(name, mask.substr(0, mask.size() - 2));
 }
 
 void scanFolder(std::vector<std::string>& scannedPaths, const std::string& folder,

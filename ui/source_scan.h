@@ -17,7 +17,8 @@ namespace tabulor {
 void scanFolder(std::vector<std::string>& scannedPaths, const std::string& folder,
                 const std::string& pattern, const std::string& filterPattern);
 
-// True when `name` matches the wildcard `mask` (`*`, `?`), letters compared without case.
+// True when `name` matches the wildcard `mask` (`*`, `?`), letters compared without case;
+// a trailing ".*" also matches a name without extension.
 bool matchesMask(const std::string& name, const std::string& mask);
 
 }  // namespace tabulor
