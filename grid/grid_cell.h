@@ -22,15 +22,15 @@ class GridCell {
   GridCell& operator=(const GridCell&) = delete;
 
   QString text;
-  uint32_t format = 0;           // DT_* layout flags for the painters
-  int32_t image = -1;            // image list index, -1 = none
+  uint32_t format = 0;  // DT_* layout flags for the painters
+  int32_t image = -1;   // image list index, -1 = none
   COLORREF bkColour = CLR_DEFAULT;
   COLORREF fgColour = CLR_DEFAULT;
-  uint32_t param = 0;            // owner's value
+  uint32_t param = 0;  // owner's value
   // State bits (CellFocused ... CellModified). Every defined bit lies in the low 16 bits,
   // so the state is kept in 16 bits; higher bits given to SetItemState are not stored.
   uint16_t state = 0;
-  uint16_t fontId = 0;           // index into CGridCtrl's font pool
+  uint16_t fontId = 0;  // index into CGridCtrl's font pool
 };
 
 // The cells of one row, one slot per column. A slot may be null when a host's CreateCell

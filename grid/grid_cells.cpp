@@ -239,7 +239,9 @@ void CGridCtrl::SelectAllCells() {
   SetSelectedRange(fixedRowCount, fixedColCount, rowCount - 1, colCount - 1);
 }
 
-void CGridCtrl::OnEditSelectAll() { SelectAllCells(); }
+void CGridCtrl::OnEditSelectAll() {
+  SelectAllCells();
+}
 
 void CGridCtrl::ResetSelectedRange() {
   SetSelectedRange(-1, -1, -1, -1);

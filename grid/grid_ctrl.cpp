@@ -44,7 +44,13 @@ CGridCtrl::CGridCtrl(int rows, int cols, int fixedRows, int fixedCols, QWidget* 
   prevSelectedCells.RemoveAll();
 }
 
-CGridCtrl::~CGridCtrl() { DeleteAllItems(); }
+CGridCtrl::~CGridCtrl() {
+  // The host may be half destroyed already: emptying the grid on the way out tells it
+  // nothing and paints nothing.
+  created = false;
+  blockSignals(true);
+  DeleteAllItems();
+}
 
 unsigned CGridCtrl::GetMouseScrollLines() {
   const int lines = QApplication::wheelScrollLines();
@@ -72,6 +78,8 @@ bool CGridCtrl::Create(const QRect& rect, QWidget* parent, int id, uint32_t styl
   }
   setFocusPolicy((style & WS_TABSTOP) ? Qt::StrongFocus : Qt::ClickFocus);
   created = true;
+  // Shown before the sizes are worked out, so the scroll ranges see the real client area.
+  if (style & WS_VISIBLE) show();
   PreSubclassWindow();
 
   defaultRowHeight = 18;
@@ -84,7 +92,6 @@ bool CGridCtrl::Create(const QRect& rect, QWidget* parent, int id, uint32_t styl
   markRowsDirty(0);
   markColsDirty(0);
   ResetScrollBars();
-  if (style & WS_VISIBLE) show();
   return true;
 }
 
@@ -121,7 +128,8 @@ bool CGridCtrl::SetRowCount(int n) {
     rowHeights[size_t(rowIdx)] = uint32_t(defaultRowHeight);
     rows[size_t(rowIdx)] = std::make_unique<GridRow>(size_t(colCount), nullptr);
     GridRow& row = *rows[size_t(rowIdx)];
-    for (int colIdx = 0; colIdx < colCount; ++colIdx) row[size_t(colIdx)] = CreateCell(rowIdx, colIdx);
+    for (int colIdx = 0; colIdx < colCount; ++colIdx)
+      row[size_t(colIdx)] = CreateCell(rowIdx, colIdx);
   }
   markRowsDirty(std::min(oldCount, n));
   if (created && allowDraw) {
@@ -150,13 +158,15 @@ bool CGridCtrl::SetColumnCount(int n) {
   const int oldCount = colCount;
   colCount = n;
   colWidths.resize(size_t(n), uint32_t(defaultColWidth));
-  for (int colIdx = oldCount; colIdx < n; ++colIdx) colWidths[size_t(colIdx)] = uint32_t(defaultColWidth);
+  for (int colIdx = oldCount; colIdx < n; ++colIdx)
+    colWidths[size_t(colIdx)] = uint32_t(defaultColWidth);
   for (auto& row : rows)
     if (row) row->resize(size_t(n), nullptr);
   for (int rowIdx = 0; rowIdx < rowCount; ++rowIdx) {
     GridRow* row = rows[size_t(rowIdx)].get();
     if (!row) continue;
-    for (int colIdx = oldCount; colIdx < n; ++colIdx) (*row)[size_t(colIdx)] = CreateCell(rowIdx, colIdx);
+    for (int colIdx = oldCount; colIdx < n; ++colIdx)
+      (*row)[size_t(colIdx)] = CreateCell(rowIdx, colIdx);
   }
   markColsDirty(std::min(oldCount, n));
   if (created && allowDraw) {
@@ -241,9 +251,8 @@ bool CGridCtrl::IsValid(int row, int col) const {
 }
 
 bool CGridCtrl::IsValid(const CellRange& r) const {
-  return r.minRow >= 0 && r.minCol >= 0 && r.maxRow >= 0 && r.maxCol >= 0 &&
-         r.maxRow < rowCount && r.maxCol < colCount && r.minRow <= r.maxRow &&
-         r.minCol <= r.maxCol;
+  return r.minRow >= 0 && r.minCol >= 0 && r.maxRow >= 0 && r.maxCol >= 0 && r.maxRow < rowCount &&
+         r.maxCol < colCount && r.minRow <= r.maxRow && r.minCol <= r.maxCol;
 }
 
 // ---- Drawing switch, font, colours.

@@ -196,7 +196,9 @@ class CGridCtrl : public QAbstractScrollArea {
   bool GetCellOrigin(int row, int col, QPoint* point) const;
   // Inclusive cell rectangle (right = left + width - 1); false for a cell scrolled out.
   bool GetCellRect(int row, int col, QRect* rect) const;
-  bool GetCellRect(CellPos cell, QRect* rect) const { return GetCellRect(cell.row, cell.col, rect); }
+  bool GetCellRect(CellPos cell, QRect* rect) const {
+    return GetCellRect(cell.row, cell.col, rect);
+  }
   bool GetTextRect(int row, int col, QRect* rect) const;
   // The cell under a client point; -1 in a component that matches nothing.
   CellPos GetCellFromPt(QPoint point, bool allowFixed = true) const;
@@ -215,7 +217,9 @@ class CGridCtrl : public QAbstractScrollArea {
   // Repaints one cell: into `dc` when given, else by invalidating its rectangle. False when
   // drawing is off or the cell is not on screen.
   bool RedrawCell(int row, int col, QPainter* dc = nullptr);
-  bool RedrawCell(CellPos cell, QPainter* dc = nullptr) { return RedrawCell(cell.row, cell.col, dc); }
+  bool RedrawCell(CellPos cell, QPainter* dc = nullptr) {
+    return RedrawCell(cell.row, cell.col, dc);
+  }
   // Paints the background bands inside the painter's clip box.
   void EraseBackground(QPainter& dc);
 

@@ -24,8 +24,8 @@ int main(int argc, char** argv) {
   grid.SetFixedRowCount(1);
   grid.SetRowHeight(0, 20);
   grid.SetColumnWidth(0, 35);
-  static const char* const names[] = {"Region", "Product", "Units", "Price", "Total",
-                                      "Shipped", "Paid", "Rep", "Note"};
+  static const char* const names[] = {"Region",  "Product", "Units", "Price", "Total",
+                                      "Shipped", "Paid",    "Rep",   "Note"};
   for (int colIdx = 1; colIdx < 10; ++colIdx) grid.SetItemText(0, colIdx, names[colIdx - 1]);
   static const char* const regions[] = {"North", "South", "East", "West"};
   static const char* const products[] = {"Widget", "Gadget", "Gizmo", "Doohickey", "Sprocket"};
@@ -38,7 +38,8 @@ int main(int argc, char** argv) {
     grid.SetItemText(rowIdx, 3, QString::number(units));
     grid.SetItemText(rowIdx, 4, QString::asprintf("%.2f", price));
     grid.SetItemText(rowIdx, 5, QString::asprintf("%.2f", units * price));
-    grid.SetItemText(rowIdx, 6, QString::asprintf("%02d %02d 07", 1 + rowIdx % 12, 1 + rowIdx % 28));
+    grid.SetItemText(rowIdx, 6,
+                     QString::asprintf("%02d %02d 07", 1 + rowIdx % 12, 1 + rowIdx % 28));
     grid.SetItemText(rowIdx, 7, rowIdx % 3 ? "TRUE" : "FALSE");
     grid.SetItemText(rowIdx, 8, QString("R%1").arg(100 + rowIdx % 7));
     grid.SetItemText(rowIdx, 9, rowIdx % 4 ? "" : "priority");

@@ -16,7 +16,8 @@ namespace {
 
 // Fills left .. right - 1, top .. bottom - 1.
 void fillExclusive(QPainter& dc, int left, int top, int right, int bottom, const QColor& colour) {
-  if (right > left && bottom > top) dc.fillRect(QRect(left, top, right - left, bottom - top), colour);
+  if (right > left && bottom > top)
+    dc.fillRect(QRect(left, top, right - left, bottom - top), colour);
 }
 
 // A horizontal or vertical line from (x0, y0) towards (x1, y1), without its end point.
@@ -42,7 +43,9 @@ ClipBox clipBoxOf(const QPainter& dc) {
   return {r.left(), r.top(), r.left() + r.width(), r.top() + r.height()};
 }
 
-bool isPrinting(const QPainter& dc) { return dc.device()->devType() == QInternal::Printer; }
+bool isPrinting(const QPainter& dc) {
+  return dc.device()->devType() == QInternal::Printer;
+}
 
 // Qt alignment for a cell's layout flags; the text is always one line.
 int alignmentOf(uint32_t format) {
@@ -70,7 +73,8 @@ void drawCellText(QPainter& dc, const QString& text, int left, int top, int righ
   if (text.isEmpty() || right <= left || bottom <= top) return;
   const QRect area(left, top, right - left, bottom - top);
   QString shown = text;
-  if (format & DT_END_ELLIPSIS) shown = dc.fontMetrics().elidedText(text, Qt::ElideRight, area.width());
+  if (format & DT_END_ELLIPSIS)
+    shown = dc.fontMetrics().elidedText(text, Qt::ElideRight, area.width());
   dc.save();
   dc.setClipRect(area, Qt::IntersectClip);
   dc.drawText(area, alignmentOf(format), shown);
@@ -79,7 +83,9 @@ void drawCellText(QPainter& dc, const QString& text, int left, int top, int righ
 
 }  // namespace
 
-void CGridCtrl::paintEvent(QPaintEvent* event) { OnPaint(event->rect()); }
+void CGridCtrl::paintEvent(QPaintEvent* event) {
+  OnPaint(event->rect());
+}
 
 void CGridCtrl::OnPaint(const QRect& clipBox) {
   QPainter target(viewport());
@@ -123,7 +129,8 @@ void CGridCtrl::EraseBackground(QPainter& dc) {
     const int right = std::min(clip.right, cellsRight), bottom = std::min(clip.bottom, cellsBottom);
     fillExclusive(dc, left, top, right, bottom, textBk);
   }
-  if (cellsRight < clip.right) fillExclusive(dc, cellsRight, clip.top, clip.right, clip.bottom, gridBk);
+  if (cellsRight < clip.right)
+    fillExclusive(dc, cellsRight, clip.top, clip.right, clip.bottom, gridBk);
   if (cellsBottom < clip.bottom && clip.left < cellsRight)
     fillExclusive(dc, clip.left, cellsBottom, cellsRight, clip.bottom, gridBk);
 }

@@ -16,7 +16,9 @@ namespace tabulor {
 
 namespace {
 
-int clampToInt(int64_t v) { return int(std::clamp<int64_t>(v, INT_MIN, INT_MAX)); }
+int clampToInt(int64_t v) {
+  return int(std::clamp<int64_t>(v, INT_MIN, INT_MAX));
+}
 
 // Smallest index i in [lo, hi] with start(i) >= target, or hi when there is none; start
 // must not decrease.
@@ -35,8 +37,12 @@ int firstAtLeast(int lo, int hi, int64_t target, Start start) {
 
 }  // namespace
 
-void CGridCtrl::markRowsDirty(int from) const { rowPosValid = std::min(rowPosValid, std::max(from, 0)); }
-void CGridCtrl::markColsDirty(int from) const { colPosValid = std::min(colPosValid, std::max(from, 0)); }
+void CGridCtrl::markRowsDirty(int from) const {
+  rowPosValid = std::min(rowPosValid, std::max(from, 0));
+}
+void CGridCtrl::markColsDirty(int from) const {
+  colPosValid = std::min(colPosValid, std::max(from, 0));
+}
 
 int64_t CGridCtrl::rowStart(int row) const {
   row = std::clamp(row, 0, rowCount);
@@ -62,13 +68,25 @@ int64_t CGridCtrl::colStart(int col) const {
   return colPos[size_t(col)];
 }
 
-int CGridCtrl::clientWidth() const { return viewport()->width(); }
-int CGridCtrl::clientHeight() const { return viewport()->height(); }
+int CGridCtrl::clientWidth() const {
+  return viewport()->width();
+}
+int CGridCtrl::clientHeight() const {
+  return viewport()->height();
+}
 
-int CGridCtrl::GetFixedRowHeight() const { return clampToInt(rowStart(fixedRowCount)); }
-int CGridCtrl::GetFixedColumnWidth() const { return clampToInt(colStart(fixedColCount)); }
-int CGridCtrl::GetVirtualHeight() const { return clampToInt(rowStart(rowCount)); }
-int CGridCtrl::GetVirtualWidth() const { return clampToInt(colStart(colCount)); }
+int CGridCtrl::GetFixedRowHeight() const {
+  return clampToInt(rowStart(fixedRowCount));
+}
+int CGridCtrl::GetFixedColumnWidth() const {
+  return clampToInt(colStart(fixedColCount));
+}
+int CGridCtrl::GetVirtualHeight() const {
+  return clampToInt(rowStart(rowCount));
+}
+int CGridCtrl::GetVirtualWidth() const {
+  return clampToInt(colStart(colCount));
+}
 
 int CGridCtrl::GetScrollPos32(int bar, bool trackPos) const {
   const QScrollBar* sb = bar == SB_HORZ ? horizontalScrollBar() : verticalScrollBar();
@@ -90,13 +108,13 @@ CellPos CGridCtrl::GetTopLeftNonFixedCell() const {
   // never goes past the last column.
   if (fixedColCount < colCount - 1 && hPos > 0) {
     const int64_t base = colStart(fixedColCount);
-    cell.col = firstAtLeast(fixedColCount, colCount - 1, hPos,
-                            [&](int c) { return colStart(c) - base; });
+    cell.col =
+        firstAtLeast(fixedColCount, colCount - 1, hPos, [&](int c) { return colStart(c) - base; });
   }
   if (fixedRowCount < rowCount - 1 && vPos > 0) {
     const int64_t base = rowStart(fixedRowCount);
-    cell.row = firstAtLeast(fixedRowCount, rowCount - 1, vPos,
-                            [&](int r) { return rowStart(r) - base; });
+    cell.row =
+        firstAtLeast(fixedRowCount, rowCount - 1, vPos, [&](int r) { return rowStart(r) - base; });
   }
   return cell;
 }
@@ -158,10 +176,12 @@ bool CGridCtrl::GetCellOrigin(int row, int col, QPoint* point) const {
   const CellPos topLeft = GetTopLeftNonFixedCell();
   if (row >= fixedRowCount && row < topLeft.row) return false;
   if (col >= fixedColCount && col < topLeft.col) return false;
-  const int64_t x = col < fixedColCount ? colStart(col)
-                                        : colStart(fixedColCount) + colStart(col) - colStart(topLeft.col);
-  const int64_t y = row < fixedRowCount ? rowStart(row)
-                                        : rowStart(fixedRowCount) + rowStart(row) - rowStart(topLeft.row);
+  const int64_t x = col < fixedColCount
+                        ? colStart(col)
+                        : colStart(fixedColCount) + colStart(col) - colStart(topLeft.col);
+  const int64_t y = row < fixedRowCount
+                        ? rowStart(row)
+                        : rowStart(fixedRowCount) + rowStart(row) - rowStart(topLeft.row);
   if (point) *point = QPoint(clampToInt(x), clampToInt(y));
   return true;
 }
@@ -195,7 +215,8 @@ CellPos CGridCtrl::GetCellFromPt(QPoint point, bool allowFixed) const {
     if (topLeft.col >= colCount || colStart(colCount) < target)
       cell.col = -1;
     else
-      cell.col = firstAtLeast(topLeft.col, colCount - 1, target, [&](int c) { return colStart(c + 1); });
+      cell.col =
+          firstAtLeast(topLeft.col, colCount - 1, target, [&](int c) { return colStart(c + 1); });
   }
 
   const int fixedHeight = GetFixedRowHeight();
@@ -210,7 +231,8 @@ CellPos CGridCtrl::GetCellFromPt(QPoint point, bool allowFixed) const {
     if (topLeft.row >= rowCount || rowStart(rowCount) < target)
       cell.row = -1;
     else
-      cell.row = firstAtLeast(topLeft.row, rowCount - 1, target, [&](int r) { return rowStart(r + 1); });
+      cell.row =
+          firstAtLeast(topLeft.row, rowCount - 1, target, [&](int r) { return rowStart(r + 1); });
   }
   return cell;
 }
@@ -220,10 +242,12 @@ bool CGridCtrl::IsCellVisible(int row, int col) const {
   const CellPos topLeft = GetTopLeftNonFixedCell();
   if (row >= fixedRowCount && row < topLeft.row) return false;
   if (col >= fixedColCount && col < topLeft.col) return false;
-  const int64_t left = col < fixedColCount ? colStart(col)
-                                           : colStart(fixedColCount) + colStart(col) - colStart(topLeft.col);
-  const int64_t top = row < fixedRowCount ? rowStart(row)
-                                          : rowStart(fixedRowCount) + rowStart(row) - rowStart(topLeft.row);
+  const int64_t left = col < fixedColCount
+                           ? colStart(col)
+                           : colStart(fixedColCount) + colStart(col) - colStart(topLeft.col);
+  const int64_t top = row < fixedRowCount
+                          ? rowStart(row)
+                          : rowStart(fixedRowCount) + rowStart(row) - rowStart(topLeft.row);
   return left < clientWidth() && top < clientHeight();
 }
 
@@ -315,7 +339,9 @@ void CGridCtrl::OnSize() {
   inOnSize = false;
 }
 
-void CGridCtrl::scrollContentsBy(int, int) { viewport()->update(); }
+void CGridCtrl::scrollContentsBy(int, int) {
+  viewport()->update();
+}
 
 // ---- Scroll requests. Line steps move by the column or row entering or leaving at the
 // top-left, so the top-left cell stays aligned with the fixed band.
@@ -337,7 +363,8 @@ void CGridCtrl::OnHScroll(int code) {
       if (pos > 0) SetScrollPos32(SB_HORZ, std::max(pos - (right - fixedWidth), 0));
       break;
     case SB_PAGERIGHT:
-      if (pos < hScrollMax) SetScrollPos32(SB_HORZ, std::min(pos + (right - fixedWidth), hScrollMax));
+      if (pos < hScrollMax)
+        SetScrollPos32(SB_HORZ, std::min(pos + (right - fixedWidth), hScrollMax));
       break;
     case SB_THUMBPOSITION:
     case SB_THUMBTRACK:
@@ -372,7 +399,8 @@ void CGridCtrl::OnVScroll(int code) {
       if (pos > 0) SetScrollPos32(SB_VERT, std::max(pos - (bottom - fixedHeight), 0));
       break;
     case SB_PAGEDOWN:
-      if (pos < vScrollMax) SetScrollPos32(SB_VERT, std::min(pos + (bottom - fixedHeight), vScrollMax));
+      if (pos < vScrollMax)
+        SetScrollPos32(SB_VERT, std::min(pos + (bottom - fixedHeight), vScrollMax));
       break;
     case SB_THUMBPOSITION:
     case SB_THUMBTRACK:

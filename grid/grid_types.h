@@ -18,8 +18,12 @@ inline constexpr COLORREF CLR_DEFAULT = 0xFF000000u;
 constexpr COLORREF RGB(int r, int g, int b) {
   return COLORREF(r & 0xFF) | (COLORREF(g & 0xFF) << 8) | (COLORREF(b & 0xFF) << 16);
 }
-inline QColor toQColor(COLORREF c) { return QColor(c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF); }
-inline COLORREF fromQColor(const QColor& c) { return RGB(c.red(), c.green(), c.blue()); }
+inline QColor toQColor(COLORREF c) {
+  return QColor(c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF);
+}
+inline COLORREF fromQColor(const QColor& c) {
+  return RGB(c.red(), c.green(), c.blue());
+}
 
 // A cell address; (-1, -1) addresses no cell.
 struct CellPos {
@@ -94,14 +98,20 @@ inline constexpr int LVN_BEGINDRAG = -109;
 inline constexpr int SB_HORZ = 0;
 inline constexpr int SB_VERT = 1;
 enum ScrollCode {
-  SB_LINEUP = 0, SB_LINELEFT = 0,
-  SB_LINEDOWN = 1, SB_LINERIGHT = 1,
-  SB_PAGEUP = 2, SB_PAGELEFT = 2,
-  SB_PAGEDOWN = 3, SB_PAGERIGHT = 3,
+  SB_LINEUP = 0,
+  SB_LINELEFT = 0,
+  SB_LINEDOWN = 1,
+  SB_LINERIGHT = 1,
+  SB_PAGEUP = 2,
+  SB_PAGELEFT = 2,
+  SB_PAGEDOWN = 3,
+  SB_PAGERIGHT = 3,
   SB_THUMBPOSITION = 4,
   SB_THUMBTRACK = 5,
-  SB_TOP = 6, SB_LEFT = 6,
-  SB_BOTTOM = 7, SB_RIGHT = 7,
+  SB_TOP = 6,
+  SB_LEFT = 6,
+  SB_BOTTOM = 7,
+  SB_RIGHT = 7,
   SB_ENDSCROLL = 8,
 };
 

@@ -42,7 +42,9 @@ class SelectedCellMap {
  private:
   // Cells are told apart by their full coordinates. The 32-bit key alone would merge cells
   // whose rows or columns differ by a multiple of 65,536, so it only chooses the bucket.
-  static uint64_t identity(CellPos p) { return (uint64_t(uint32_t(p.row)) << 32) | uint32_t(p.col); }
+  static uint64_t identity(CellPos p) {
+    return (uint64_t(uint32_t(p.row)) << 32) | uint32_t(p.col);
+  }
 
   struct Node {
     CellPos pos;

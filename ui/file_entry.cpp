@@ -1,18 +1,11 @@
 // Texts and order of the file list rows.
 #include "ui/file_entry.h"
 
+#include "preview/cell_format.h"
+
 namespace tabulor {
 
 namespace {
-
-std::string groupThousands(int64_t value) {
-  std::string digits = std::to_string(value);
-  std::string out;
-  const size_t lead = digits.size() % 3 == 0 ? 3 : digits.size() % 3;
-  out.append(digits, 0, lead);
-  for (size_t i = lead; i < digits.size(); i += 3) out += ',' + digits.substr(i, 3);
-  return out;
-}
 
 int sign(int v) { return (v > 0) - (v < 0); }
 
@@ -21,7 +14,7 @@ int sign(int v) { return (v > 0) - (v < 0); }
 std::string sizeText(int64_t size) {
   if (size <= 0) return "0 KB";
   if (size < 1024) return "1 KB";
-  return groupThousands(size / 1024) + " KB";
+  return formatGroupedNumber(static_cast<double>(size / 1024), 0) + " KB";
 }
 
 std::string modifiedText(const std::optional<std::time_t>& time) {

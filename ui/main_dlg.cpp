@@ -22,6 +22,7 @@
 #include <unordered_map>
 
 #include "grid/grid_ctrl.h"
+#include "preview/cell_format.h"
 #include "preview/preview_reader.h"
 #include "ui/about_dlg.h"
 #include "ui/app_icon.h"
@@ -634,7 +635,7 @@ void CMainDlg::loadPreview(const std::string& path, int sheet, SourceKind kind) 
   for (size_t rec = 0; rec < data.records.size(); ++rec)
     for (size_t i = 0; i < data.records[rec].size(); ++i)
       grid_->SetItemText(static_cast<int>(rec) + 2, static_cast<int>(i) + 1,
-                         qs(shortenPreviewText(variantToText(data.records[rec][i]))));
+                         qs(shortenPreviewText(formatFieldValue(data.records[rec][i]))));
   sheet1_->setChecked(sheet == 1);
   sheet2_->setChecked(sheet == 2);
   grid_->SetRedraw(true, false);
