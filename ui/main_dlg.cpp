@@ -111,7 +111,9 @@ void CMainDlg::createControls() {
   filterCombo_ = new QComboBox(this);
   for (const auto& filter : sourceFilters()) filterCombo_->addItem(QString::fromLatin1(filter.comboText));
   QRect r = duRect(404, 2, 95, 0);
-  add(filterCombo_, IdFilterCombo, QRect(r.x(), r.y(), r.width(), ComboHeight));
+  const int filterWidth = std::max(r.width(), filterCombo_->sizeHint().width());
+  add(filterCombo_, IdFilterCombo,
+      QRect(r.x() + r.width() - filterWidth, r.y(), filterWidth, ComboHeight));
 
   list_ = new CSourceListCtrl(this);
   add(list_, IdFileList, duRect(123, 16, 376, 144));
@@ -322,7 +324,10 @@ void CMainDlg::applyLayout() {
   const int countWidth = countText_->width();
   const int templateCountWidth = duRect(372, 164, 126, 8).width();
   countText_->move(r.right - 210 - (countWidth - templateCountWidth), rtSplitHor_.top + 13);
-  control(IdFilterCombo)->move(r.right - 152, 2);
+  // The filter combo keeps its right edge; it grows to the left when its longest entry
+  // needs more room than the template width in the window's font.
+  const int filterWidth = filterCombo_->width();
+  control(IdFilterCombo)->move(r.right - 152 - (filterWidth - duX(95)), 2);
   control(IdStaticFilter)->move(r.right - 200, 7);
   sheet1_->move(split, r.bottom - bottomBand_ - 22);
   sheet2_->move(split + 105, r.bottom - bottomBand_ - 22);

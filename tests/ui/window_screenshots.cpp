@@ -65,5 +65,6 @@ int main(int argc, char** argv) {
     }
   }
   settle();
+  tree->scrollTo(tree->currentIndex(), QAbstractItemView::PositionAtCenter);
   return save(&dlg, out + "/window-preview" + suffix + ".png") ? 0 : 1;
 }
