@@ -527,8 +527,8 @@ void CMainDlg::OnColumnClick(int column) {
   listSortColumn_ = column;
 
   QTreeWidgetItem* current = list_->currentItem();
+  const QList<QTreeWidgetItem*> selected = list_->selectedItems();
   QList<QTreeWidgetItem*> items = list_->invisibleRootItem()->takeChildren();
-  std::vector<bool> wasSelected;
   std::stable_sort(items.begin(), items.end(), [this](QTreeWidgetItem* a, QTreeWidgetItem* b) {
     return compareEntries(*entryOf(a), *entryOf(b), listSortColumn_, listSortAscending_) < 0;
   });
@@ -537,6 +537,7 @@ void CMainDlg::OnColumnClick(int column) {
   const bool blocked = list_->blockSignals(true);
   list_->addTopLevelItems(items);
   if (current) list_->setCurrentItem(current, 0, QItemSelectionModel::NoUpdate);
+  for (QTreeWidgetItem* item : selected) item->setSelected(true);
   list_->blockSignals(blocked);
 }
 

@@ -61,9 +61,16 @@ TEST(FileList, RowsInLowerCasedOrderThenSortedByColumn) {
   click(1);
   EXPECT_FALSE(t->listSortAscending());
   EXPECT_EQ(t.listNames(), (QStringList{"c.XlS", "Book1.XLS", "a.xls"}));
+  t.list()->topLevelItem(0)->setSelected(true);  // c.XlS
+  t.list()->topLevelItem(0)->setCheckState(0, Qt::Checked);
   click(2);
   EXPECT_TRUE(t->listSortAscending());
   EXPECT_EQ(t->listSortColumn(), 2);
+  // Rows move with their tick and selection.
+  const int moved = t.listNames().indexOf("c.XlS");
+  EXPECT_TRUE(t.list()->topLevelItem(moved)->isSelected());
+  EXPECT_EQ(t.list()->topLevelItem(moved)->checkState(0), Qt::Checked);
+  EXPECT_EQ(t.list()->selectedItems().size(), 1);
 
   // A refill keeps the sort state but not the order.
   auto* filter = t.find<QComboBox>(IdFilterCombo);
