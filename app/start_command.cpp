@@ -15,6 +15,11 @@ void runStartCommand(ConversionContext& ctx, const StartJob& job) {
     } catch (const EngineError& e) {
       ctx.messages->show(e.description(), "Tabulor");
       return;
+    } catch (const std::exception& e) {
+      // Anything else that ends a file (out of memory, a file-system failure) ends the run
+      // the same way rather than the program.
+      ctx.messages->show(e.what(), "Tabulor");
+      return;
     }
   }
   ctx.messages->show("Conversion Finished!", "Tabulor");

@@ -2,6 +2,8 @@
 #include "preview/preview_reader.h"
 
 #include "convert/database_engine_conversion.h"
+#include <exception>
+
 #include "engine/file_names.h"
 
 namespace tabulor {
@@ -27,6 +29,47 @@ size_t bytesOfCodePoints(const std::string& text, size_t count, size_t* total) {
   return cut;
 }
 
+// The kept table names of an opened source; for a folder database only the table of the
+// file itself.
+void readTables(Database& db, const std::string& path, SourceKind kind, bool opensFolder,
+                PreviewData& data) {
+  const std::string_view ownFile = fileNameOf(path);
+  std::vector<std::string> sameNameNoCase;
+  const int count = db.GetTableDefCount();
+  for (int index = 0; index < count; ++index) {
+    TableDefInfo info = db.GetTableDefInfo(index);
+    auto name = keptTableName(info, kind);
+    if (!name) continue;
+    if (!opensFolder)
+      data.tables.push_back(*name);
+    else if (info.fileName == ownFile)
+      data.tables.push_back(*name);
+    else if (equalsNoCase(info.fileName, ownFile))
+      sameNameNoCase.push_back(*name);
+  }
+  // A table whose file name differs only in letter case stands in when the exact name
+  // lists none (a driver that folds names to one case).
+  if (opensFolder && data.tables.empty()) data.tables = sameNameNoCase;
+}
+
+// Up to four field names and two records of `table`.
+void readSheet(Database& db, const std::string& table, PreviewData& data) {
+  Recordset rs(&db);
+  rs.Open(table);
+  const int fieldCount = rs.GetFieldCount();
+  for (int i = 0; i < fieldCount && i < PreviewFieldCount; ++i)
+    data.fieldNames.push_back(rs.GetFieldInfo(i).name);
+  while (!rs.IsEOF() && static_cast<int>(data.records.size()) < PreviewRecordCount) {
+    std::vector<Variant> values;
+    for (int i = 0; i < fieldCount && i < PreviewFieldCount; ++i)
+      values.push_back(rs.GetFieldValue(i));
+    data.records.push_back(std::move(values));
+    if (static_cast<int>(data.records.size()) == PreviewRecordCount) break;
+    rs.MoveNext();
+  }
+  rs.Close();
+}
+
 }  // namespace
 
 std::string shortenPreviewText(const std::string& text) {
@@ -43,48 +86,23 @@ PreviewData readPreview(Database& db, const std::string& path, const std::string
   db.Close();
   try {
     db.Open(open.opensFolder ? browsedFolder : path, false, true, open.connect);
-  } catch (const EngineError&) {
+  } catch (const std::exception&) {
     return data;
   }
   CloseOnExit closer{db};
   data.opened = true;
 
-  const std::string_view ownFile = fileNameOf(path);
-  std::vector<std::string> sameNameNoCase;
-  const int count = db.GetTableDefCount();
-  for (int index = 0; index < count; ++index) {
-    TableDefInfo info = db.GetTableDefInfo(index);
-    auto name = keptTableName(info, kind);
-    if (!name) continue;
-    if (open.opensFolder) {
-      if (info.fileName == ownFile)
-        data.tables.push_back(*name);
-      else if (equalsNoCase(info.fileName, ownFile))
-        sameNameNoCase.push_back(*name);
-    } else {
-      data.tables.push_back(*name);
-    }
+  try {
+    readTables(db, path, kind, open.opensFolder, data);
+    if (sheet < 1 || sheet > static_cast<int>(data.tables.size())) return data;
+    readSheet(db, data.tables[static_cast<size_t>(sheet - 1)] + open.suffix, data);
+  } catch (const std::exception&) {
+    // A source that opens but cannot be read (a damaged table): the buttons keep what
+    // was listed, the grid keeps the template.
+    data.fieldNames.clear();
+    data.records.clear();
+    return data;
   }
-  // A folder table whose file name differs only in letter case stands in when the exact
-  // name lists none (a driver that folds names to one case).
-  if (open.opensFolder && data.tables.empty()) data.tables = sameNameNoCase;
-
-  if (sheet < 1 || sheet > static_cast<int>(data.tables.size())) return data;
-
-  Recordset rs(&db);
-  rs.Open(data.tables[static_cast<size_t>(sheet - 1)] + open.suffix);
-  const int fieldCount = rs.GetFieldCount();
-  for (int i = 0; i < fieldCount && i < PreviewFieldCount; ++i)
-    data.fieldNames.push_back(rs.GetFieldInfo(i).name);
-  while (!rs.IsEOF() && static_cast<int>(data.records.size()) < PreviewRecordCount) {
-    std::vector<Variant> values;
-    for (int i = 0; i < fieldCount && i < PreviewFieldCount; ++i)
-      values.push_back(rs.GetFieldValue(i));
-    data.records.push_back(std::move(values));
-    if (static_cast<int>(data.records.size()) == PreviewRecordCount) break;
-    rs.MoveNext();
-  }
-  rs.Close();
   data.sheetShown = true;
   return data;
 }

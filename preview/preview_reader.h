@@ -29,8 +29,9 @@ struct PreviewData {
 // The connection is closed again on every path out. A source that cannot be opened gives
 // opened == false and no message. For the kinds whose database is a folder, the only table
 // kept is the one of the file itself (a folder lists every file's table, and the one the
-// user highlighted is the one that matters). Engine errors after the open (a damaged table)
-// leave as EngineError with the connection closed.
+// user highlighted is the one that matters). Never throws: a source that opens but cannot
+// be listed or read (a damaged table) gives opened == true with the tables listed so far
+// and sheetShown == false.
 PreviewData readPreview(Database& db, const std::string& path, const std::string& browsedFolder,
                         int sheet, SourceKind kind);
 

@@ -109,6 +109,27 @@ TEST(Preview, CsvShowsFourFieldsAndTwoRecordsOfTheHighlightedFile) {
   EXPECT_EQ(gridRow(grid, 1), (QStringList{"1", "only", "names", "", "", ""}));
 }
 
+TEST(Preview, UnreadableTableAfterTheOpenLeavesTheTemplate) {
+  if (!textDriverReads()) GTEST_SKIP() << "the text driver does not read CSV files yet";
+  TempSettings settings;
+  TempDir dir;
+  writeFile(dir.file("good.csv"), "a,b\n1,2\n");
+  writeFile(dir.file("nul.csv"), std::string("a,b\n1,\0\0\0\n", 10));
+  TestDialog t;
+  t.find<QComboBox>(IdFilterCombo)->setCurrentIndex(3);
+  t->OnFilterChanged(3);
+  t.browse(dir.path());
+  t.list()->topLevelItem(0)->setSelected(true);  // good.csv
+  EXPECT_EQ(t->previewGrid()->GetItemText(1, 1), "a");
+  t.list()->clearSelection();
+  t.list()->topLevelItem(1)->setSelected(true);  // nul.csv: listed, but its rows fail
+  expectTemplate(t->previewGrid());
+  EXPECT_EQ(t->previewPath(), dir.file("nul.csv"));
+  EXPECT_TRUE(sheetButton(t, 1)->isEnabled());
+  EXPECT_FALSE(sheetButton(t, 1)->isChecked());
+  EXPECT_TRUE(t.messages.shown.empty());
+}
+
 TEST(Preview, WorkbookSheetButtons) {
   TABULOR_REQUIRE_FIXTURES();
   const std::string folder = fixturesDir() + "/xls";
