@@ -1,9 +1,9 @@
 // Reading the preview of one source table through the engine.
 #include "preview/preview_reader.h"
 
-#include "convert/database_engine_conversion.h"
 #include <exception>
 
+#include "convert/database_engine_conversion.h"
 #include "engine/file_names.h"
 
 namespace tabulor {
