@@ -190,6 +190,12 @@ TEST(MainDlg, AboutBoxFromButtonAndKey) {
       caption = about->windowTitle();
       for (QLabel* l : about->findChildren<QLabel*>())
         if (l->text().startsWith("Tabulor")) version = l->text();
+      CLinkLabel* label = about->link();
+      EXPECT_EQ(label->objectName(), QString::number(IdLink));
+      EXPECT_TRUE(label->font().underline());
+      EXPECT_EQ(label->palette().color(QPalette::WindowText), QColor(0, 0, 0xEE));
+      EXPECT_EQ(label->cursor().shape(), Qt::PointingHandCursor);
+      EXPECT_EQ(label->toolTip(), HomePageAddress);
       QString target;
       about->link()->openUrl = [&](const QString& url) { target = url; return true; };
       QTest::mouseClick(about->link(), Qt::LeftButton);
