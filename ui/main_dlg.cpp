@@ -221,6 +221,8 @@ void CMainDlg::OnInitDialog() {
   setWindowTitle(QStringLiteral("Tabulor 2.6"));
 
   tree_->AddRootFolderContent();
+  // The type database loads on first use; load it now rather than on the first folder.
+  QMimeDatabase().mimeTypeForFile(QStringLiteral("a.xls"), QMimeDatabase::MatchExtension);
 
   QSettings settings;
   settings.beginGroup(QLatin1String(SettingsGroup));
@@ -433,7 +435,7 @@ void CMainDlg::fillFileList() {
   list_->clear();
   fileEntries_.clear();
 
-  static QMimeDatabase mimeDatabase;
+  QMimeDatabase mimeDatabase;
   QFileIconProvider iconProvider;
   const QIcon fileIcon = iconProvider.icon(QFileIconProvider::File);
   std::unordered_map<std::string, FileTypeInfo> types;
