@@ -1,7 +1,8 @@
 // Type guessing and the exact value <-> text rules it rests on.
+#include "engine/drivers/text/type_guess.h"
+
 #include <gtest/gtest.h>
 
-#include "engine/drivers/text/type_guess.h"
 #include "engine/drivers/text/value_text.h"
 #include "engine/ole_date.h"
 
@@ -24,9 +25,9 @@ TEST(TypeGuess, SingleValues) {
       {"-17", VT_I4},
       {"2147483647", VT_I4},
       {"-2147483648", VT_I4},
-      {"2147483648", VT_R8},         // beyond int32, exact as a double
-      {"9007199254740992", VT_R8},   // 2^53
-      {"9007199254740993", VT_BSTR}, // not exact as a double
+      {"2147483648", VT_R8},          // beyond int32, exact as a double
+      {"9007199254740992", VT_R8},    // 2^53
+      {"9007199254740993", VT_BSTR},  // not exact as a double
       {"10000000000", VT_R8},
       {"12345678901234567890", VT_BSTR},
       {"0.1", VT_R8},
