@@ -17,10 +17,10 @@ inline constexpr int PreviewFieldCount = 4;
 inline constexpr int PreviewRecordCount = 2;
 
 struct PreviewData {
-  bool opened = false;                      // the source was opened
-  std::vector<std::string> tables;          // kept table names (without the workbook "$")
-  bool sheetShown = false;                  // the chosen sheet was read
-  std::vector<std::string> fieldNames;      // at most four
+  bool opened = false;                        // the source was opened
+  std::vector<std::string> tables;            // kept table names (without the workbook "$")
+  bool sheetShown = false;                    // the chosen sheet was read
+  std::vector<std::string> fieldNames;        // at most four
   std::vector<std::vector<Variant>> records;  // at most two, each at most four values
 };
 

@@ -22,7 +22,8 @@ QPixmap drawIcon(int size) {
     const double y = sheet.top() + 3 * u + i * 2.25 * u;
     p.drawLine(QPointF(sheet.left(), y), QPointF(sheet.right(), y));
   }
-  for (double x : {4.0, 8.0, 12.0}) p.drawLine(QPointF(x * u, sheet.top()), QPointF(x * u, sheet.bottom()));
+  for (double x : {4.0, 8.0, 12.0})
+    p.drawLine(QPointF(x * u, sheet.top()), QPointF(x * u, sheet.bottom()));
   p.setPen(QPen(QColor(0x33, 0x3a, 0x44), std::max(1.0, u / 2)));
   p.drawRect(sheet);
   return pm;

@@ -7,12 +7,18 @@
 
 namespace tabulor {
 
-inline int duX(int x) { return x * 6 / 4; }
-inline int duY(int y) { return y * 13 / 8; }
+inline int duX(int x) {
+  return x * 6 / 4;
+}
+inline int duY(int y) {
+  return y * 13 / 8;
+}
 inline QRect duRect(int x, int y, int w, int h) {
   return QRect(duX(x), duY(y), duX(x + w) - duX(x), duY(y + h) - duY(y));
 }
-inline QSize duToPixels(QSize s) { return QSize(duX(s.width()), duY(s.height())); }
+inline QSize duToPixels(QSize s) {
+  return QSize(duX(s.width()), duY(s.height()));
+}
 
 // `r` grown (never shrunk) to the widget's size hint, so a text in a font larger than the
 // template's is not clipped.

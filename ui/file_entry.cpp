@@ -7,7 +7,9 @@ namespace tabulor {
 
 namespace {
 
-int sign(int v) { return (v > 0) - (v < 0); }
+int sign(int v) {
+  return (v > 0) - (v < 0);
+}
 
 }  // namespace
 

@@ -10,9 +10,9 @@
 namespace tabulor {
 
 struct FileEntry {
-  std::string fileName;  // name as the file system stores it, without folder
-  int64_t fileSize = 0;  // length in bytes
-  std::string typeName;  // type description (from the extension)
+  std::string fileName;                     // name as the file system stores it, without folder
+  int64_t fileSize = 0;                     // length in bytes
+  std::string typeName;                     // type description (from the extension)
   std::optional<std::time_t> modifiedTime;  // last-write time when the file system has one
 };
 

@@ -15,8 +15,7 @@ class CFolderDialog {
   static constexpr uint32_t BifStatusText = 0x4;
   static constexpr uint32_t BifNewDialogStyle = 0x40;
 
-  CFolderDialog(const QString& title, const QString& initialFolder, QWidget* owner,
-                uint32_t flags);
+  CFolderDialog(const QString& title, const QString& initialFolder, QWidget* owner, uint32_t flags);
   virtual ~CFolderDialog() = default;
 
   int DoModal();

@@ -9,7 +9,9 @@ namespace tabulor {
 
 namespace {
 
-QColor fromColorRef(unsigned c) { return QColor(c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF); }
+QColor fromColorRef(unsigned c) {
+  return QColor(c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF);
+}
 
 }  // namespace
 
@@ -57,8 +59,7 @@ void CLinkLabel::fitToText() {
 }
 
 void CLinkLabel::mouseReleaseEvent(QMouseEvent* event) {
-  if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint()) &&
-      openUrl)
+  if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint()) && openUrl)
     openUrl(linkTarget_);
   QLabel::mouseReleaseEvent(event);
 }

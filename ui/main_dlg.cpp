@@ -42,7 +42,9 @@ constexpr const char* SettingsGroup = "Settings2";
 constexpr int ComboHeight = 21;
 constexpr int EntryRole = Qt::UserRole + 1;
 
-QString qs(const std::string& s) { return QString::fromStdString(s); }
+QString qs(const std::string& s) {
+  return QString::fromStdString(s);
+}
 
 FileEntry* entryOf(const QTreeWidgetItem* item) {
   return item ? reinterpret_cast<FileEntry*>(item->data(0, EntryRole).value<quintptr>()) : nullptr;
@@ -109,7 +111,8 @@ void CMainDlg::createControls() {
   label("Filter:", IdStaticFilter, duRect(374, 6, 29, 8))->hide();
 
   filterCombo_ = new QComboBox(this);
-  for (const auto& filter : sourceFilters()) filterCombo_->addItem(QString::fromLatin1(filter.comboText));
+  for (const auto& filter : sourceFilters())
+    filterCombo_->addItem(QString::fromLatin1(filter.comboText));
   QRect r = duRect(404, 2, 95, 0);
   const int filterWidth = std::max(r.width(), filterCombo_->sizeHint().width());
   add(filterCombo_, IdFilterCombo,
@@ -148,7 +151,8 @@ void CMainDlg::createControls() {
 
   label("Format:", IdStaticFormat, duRect(21, 261, 28, 8));
   formatCombo_ = new QComboBox(this);
-  for (const auto& info : targetFormats()) formatCombo_->addItem(QString::fromLatin1(info.comboText));
+  for (const auto& info : targetFormats())
+    formatCombo_->addItem(QString::fromLatin1(info.comboText));
   r = duRect(50, 258, 264, 0);
   add(formatCombo_, IdFormatCombo, QRect(r.x(), r.y(), r.width(), ComboHeight));
 
@@ -226,8 +230,9 @@ void CMainDlg::OnInitDialog() {
 
   QSettings settings;
   settings.beginGroup(QLatin1String(SettingsGroup));
-  outputFolderText_ =
-      settings.value(QStringLiteral("OutDir"), QLatin1String(OriginalDirectory)).toString().toStdString();
+  outputFolderText_ = settings.value(QStringLiteral("OutDir"), QLatin1String(OriginalDirectory))
+                          .toString()
+                          .toStdString();
   settings.endGroup();
   formatCombo_->setCurrentIndex(formatIndex_);
   writeOutputFolderText();
@@ -263,10 +268,10 @@ void CMainDlg::captureLayout() {
   laidOutSize_ = size();
 
   static const std::pair<int, AnchorKind> anchored[9] = {
-      {IdGroupOutput, AnchorStretch},   {IdFormatCombo, AnchorStretch},
-      {IdFolderCombo, AnchorStretch},   {IdStaticFormat, AnchorBottomLeft},
+      {IdGroupOutput, AnchorStretch},     {IdFormatCombo, AnchorStretch},
+      {IdFolderCombo, AnchorStretch},     {IdStaticFormat, AnchorBottomLeft},
       {IdStaticFolder, AnchorBottomLeft}, {IdOk, AnchorBottomRight},
-      {IdAbout, AnchorBottomRight},     {IdBrowse, AnchorBottomRight},
+      {IdAbout, AnchorBottomRight},       {IdBrowse, AnchorBottomRight},
       {IdOpenFolder, AnchorBottomRight}};
   anchorTable_.assign(9, Anchor{});
   for (int i = 0; i < 9; ++i) {
@@ -369,14 +374,20 @@ void CMainDlg::resizeEvent(QResizeEvent* event) {
 void CMainDlg::saveWindowState() {
   QSettings settings;
   settings.beginGroup(QLatin1String(SettingsGroup));
-  const std::pair<const char*, int> values[] = {
-      {"rtSplitVer_left", rtSplitVer_.left},     {"rtSplitVer_top", rtSplitVer_.top},
-      {"rtSplitVer_right", rtSplitVer_.right},   {"rtSplitVer_bottom", rtSplitVer_.bottom},
-      {"rtSplitHor_left", rtSplitHor_.left},     {"rtSplitHor_top", rtSplitHor_.top},
-      {"rtSplitHor_right", rtSplitHor_.right},   {"rtSplitHor_bottom", rtSplitHor_.bottom},
-      {"ptMainDlgPos_x", ptMainDlgPos_.x()},     {"ptMainDlgPos_y", ptMainDlgPos_.y()},
-      {"szMainDlg_cx", szMainDlg_.width()},      {"szMainDlg_cy", szMainDlg_.height()},
-      {"bMaximized", bMaximized_},               {"nHeightListSel", nHeightListSel_}};
+  const std::pair<const char*, int> values[] = {{"rtSplitVer_left", rtSplitVer_.left},
+                                                {"rtSplitVer_top", rtSplitVer_.top},
+                                                {"rtSplitVer_right", rtSplitVer_.right},
+                                                {"rtSplitVer_bottom", rtSplitVer_.bottom},
+                                                {"rtSplitHor_left", rtSplitHor_.left},
+                                                {"rtSplitHor_top", rtSplitHor_.top},
+                                                {"rtSplitHor_right", rtSplitHor_.right},
+                                                {"rtSplitHor_bottom", rtSplitHor_.bottom},
+                                                {"ptMainDlgPos_x", ptMainDlgPos_.x()},
+                                                {"ptMainDlgPos_y", ptMainDlgPos_.y()},
+                                                {"szMainDlg_cx", szMainDlg_.width()},
+                                                {"szMainDlg_cy", szMainDlg_.height()},
+                                                {"bMaximized", bMaximized_},
+                                                {"nHeightListSel", nHeightListSel_}};
   for (const auto& [key, value] : values) settings.setValue(QLatin1String(key), value);
   settings.endGroup();
   settings.sync();
@@ -600,7 +611,8 @@ void CMainDlg::resetPreviewGrid() {
   grid_->SetFixedRowCount(1);
   grid_->SetRowHeight(0, 20);
   const char* const heads[] = {"A", "B", "C", "D", "..."};
-  for (int col = 1; col <= 5; ++col) grid_->SetItemText(0, col, QString::fromLatin1(heads[col - 1]));
+  for (int col = 1; col <= 5; ++col)
+    grid_->SetItemText(0, col, QString::fromLatin1(heads[col - 1]));
   grid_->SetItemText(1, 0, QStringLiteral("1"));
   grid_->SetItemText(2, 0, QStringLiteral("2"));
   grid_->SetItemText(3, 0, QStringLiteral("..."));
@@ -703,7 +715,8 @@ void CMainDlg::saveRecentFolders() {
 }
 
 void CMainDlg::OnBrowse() {
-  const QString current = folderCombo_->currentIndex() >= 0 ? folderCombo_->currentText() : QString();
+  const QString current =
+      folderCombo_->currentIndex() >= 0 ? folderCombo_->currentText() : QString();
   CFolderDialog dialog(QStringLiteral("Select a Directory"), current, this,
                        CFolderDialog::BifReturnOnlyFsDirs | CFolderDialog::BifNewDialogStyle);
   if (runFolderDialog(dialog) != 1) return;

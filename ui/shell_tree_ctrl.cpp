@@ -6,7 +6,8 @@
 
 namespace tabulor {
 
-ShellTreeCtrl::ShellTreeCtrl(QWidget* parent) : QTreeView(parent), model_(new QFileSystemModel(this)) {
+ShellTreeCtrl::ShellTreeCtrl(QWidget* parent)
+    : QTreeView(parent), model_(new QFileSystemModel(this)) {
   model_->setFilter(QDir::AllDirs | QDir::NoDotAndDotDot | QDir::Drives);
   model_->setReadOnly(true);
   setHeaderHidden(true);

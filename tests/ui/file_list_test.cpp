@@ -1,6 +1,5 @@
 // The source browser: row order, column sort, size texts, ticking, counting, opening.
 #include <gtest/gtest.h>
-
 #include <sys/stat.h>
 #include <utime.h>
 
@@ -16,17 +15,23 @@ namespace tabulor::test {
 namespace {
 
 TEST(FileList, SizeTexts) {
-  const std::pair<int64_t, const char*> cases[] = {
-      {0, "0 KB"},          {1, "1 KB"},          {1023, "1 KB"},          {1024, "1 KB"},
-      {2047, "1 KB"},       {2048, "2 KB"},       {1048576, "1,024 KB"},   {1536000, "1,500 KB"},
-      {10485760, "10,240 KB"}, {5368709120LL, "5,242,880 KB"}};
+  const std::pair<int64_t, const char*> cases[] = {{0, "0 KB"},
+                                                   {1, "1 KB"},
+                                                   {1023, "1 KB"},
+                                                   {1024, "1 KB"},
+                                                   {2047, "1 KB"},
+                                                   {2048, "2 KB"},
+                                                   {1048576, "1,024 KB"},
+                                                   {1536000, "1,500 KB"},
+                                                   {10485760, "10,240 KB"},
+                                                   {5368709120LL, "5,242,880 KB"}};
   for (const auto& [size, text] : cases) EXPECT_EQ(sizeText(size), text) << size;
 }
 
 TEST(FileList, CompareEntries) {
   FileEntry a{"Book1.XLS", 10, "Excel", std::time_t{960000}};
   FileEntry b{"a.xls", 10, "excel", std::time_t{960030}};  // same minute as a
-  EXPECT_LT(compareEntries(a, b, 0, true), 0);  // upper case first
+  EXPECT_LT(compareEntries(a, b, 0, true), 0);             // upper case first
   EXPECT_GT(compareEntries(a, b, 0, false), 0);
   EXPECT_EQ(compareEntries(a, b, 1, true), 0);  // equal sizes
   EXPECT_LT(compareEntries(a, b, 2, true), 0);
@@ -139,7 +144,8 @@ TEST(FileList, CtrlAThenCheckTicksEveryRow) {
 TEST(FileList, CheckTicksOnlyTheSelectedRows) {
   TempSettings settings;
   TempDir dir;
-  for (const char* name : {"1.xls", "2.xls", "3.xls", "4.xls", "5.xls"}) writeFile(dir.file(name), "x");
+  for (const char* name : {"1.xls", "2.xls", "3.xls", "4.xls", "5.xls"})
+    writeFile(dir.file(name), "x");
   TestDialog t;
   t.browse(dir.path());
   t->show();

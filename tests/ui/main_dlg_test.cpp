@@ -38,10 +38,17 @@ TEST(MainDlg, FirstStartWithoutSettings) {
   const std::pair<int, const char*> texts[] = {
       {IdStaticSelectDir, "Select Directory:"},
       {IdStaticSelectFiles, "Select Files: (Click checkbox to select source files)"},
-      {IdStaticFilter, "Filter:"}, {IdStaticPreview, "Preview:"}, {IdSheet1, "Sheet1"},
-      {IdSheet2, "Sheet2"}, {IdStaticDots, "..."}, {IdStaticFormat, "Format:"},
-      {IdStaticFolder, "Folder:"}, {IdBrowse, "..."}, {IdOpenFolder, "Open"},
-      {IdOk, "&Start!"}, {IdAbout, "&About"}};
+      {IdStaticFilter, "Filter:"},
+      {IdStaticPreview, "Preview:"},
+      {IdSheet1, "Sheet1"},
+      {IdSheet2, "Sheet2"},
+      {IdStaticDots, "..."},
+      {IdStaticFormat, "Format:"},
+      {IdStaticFolder, "Folder:"},
+      {IdBrowse, "..."},
+      {IdOpenFolder, "Open"},
+      {IdOk, "&Start!"},
+      {IdAbout, "&About"}};
   for (const auto& [id, text] : texts) {
     QWidget* w = t->control(id);
     ASSERT_NE(w, nullptr) << id;
@@ -82,8 +89,8 @@ TEST(MainDlg, ControlsStayInsideTheWindowAndApart) {
     std::vector<std::pair<int, QRect>> boxes;
     for (QWidget* w : t->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
       if (!w->isVisible() || w->objectName().isEmpty()) continue;
-      EXPECT_TRUE(client.contains(w->geometry())) << w->objectName().toStdString() << " at "
-                                                  << size.width() << "x" << size.height();
+      EXPECT_TRUE(client.contains(w->geometry()))
+          << w->objectName().toStdString() << " at " << size.width() << "x" << size.height();
       if (w->objectName() != QString::number(IdGroupOutput))
         boxes.emplace_back(w->objectName().toInt(), w->geometry());
     }
@@ -150,11 +157,11 @@ TEST(MainDlg, MaximiseAndCloseWritesTheWindowState) {
   EXPECT_EQ(settings.value("bMaximized").toInt(), 16777216);
   EXPECT_EQ(settings.value("szMainDlg_cx").toInt(), outer.width());
   EXPECT_EQ(settings.value("szMainDlg_cy").toInt(), outer.height());
-  const char* keys[] = {"rtSplitVer_left", "rtSplitVer_top", "rtSplitVer_right",
-                        "rtSplitVer_bottom", "rtSplitHor_left", "rtSplitHor_top",
-                        "rtSplitHor_right", "rtSplitHor_bottom", "ptMainDlgPos_x",
-                        "ptMainDlgPos_y", "szMainDlg_cx", "szMainDlg_cy", "bMaximized",
-                        "nHeightListSel"};
+  const char* keys[] = {"rtSplitVer_left",   "rtSplitVer_top",    "rtSplitVer_right",
+                        "rtSplitVer_bottom", "rtSplitHor_left",   "rtSplitHor_top",
+                        "rtSplitHor_right",  "rtSplitHor_bottom", "ptMainDlgPos_x",
+                        "ptMainDlgPos_y",    "szMainDlg_cx",      "szMainDlg_cy",
+                        "bMaximized",        "nHeightListSel"};
   for (const char* key : keys) EXPECT_TRUE(settings.contains(key)) << key;
   // Nothing else was written: no Start was pressed.
   EXPECT_FALSE(settings.contains("OutDir"));
@@ -197,7 +204,10 @@ TEST(MainDlg, AboutBoxFromButtonAndKey) {
       EXPECT_EQ(label->cursor().shape(), Qt::PointingHandCursor);
       EXPECT_EQ(label->toolTip(), HomePageAddress);
       QString target;
-      about->link()->openUrl = [&](const QString& url) { target = url; return true; };
+      about->link()->openUrl = [&](const QString& url) {
+        target = url;
+        return true;
+      };
       QTest::mouseClick(about->link(), Qt::LeftButton);
       link = target;
       about->accept();

@@ -27,7 +27,9 @@ void expectTemplate(CGridCtrl* grid) {
   EXPECT_EQ(gridRow(grid, 3), (QStringList{"...", "", "", "", "", ""}));
 }
 
-QPushButton* sheetButton(TestDialog& t, int n) { return t.find<QPushButton>(n == 1 ? IdSheet1 : IdSheet2); }
+QPushButton* sheetButton(TestDialog& t, int n) {
+  return t.find<QPushButton>(n == 1 ? IdSheet1 : IdSheet2);
+}
 
 TEST(Preview, Shortening) {
   const std::pair<const char*, const char*> cases[] = {
@@ -135,7 +137,8 @@ TEST(Preview, WorkbookSheetButtons) {
   const std::string folder = fixturesDir() + "/xls";
   {
     Database db;
-    PreviewData probe = readPreview(db, folder + "/test2.xls", folder, 1, SourceKind::SourceWorkbook);
+    PreviewData probe =
+        readPreview(db, folder + "/test2.xls", folder, 1, SourceKind::SourceWorkbook);
     if (!probe.opened) GTEST_SKIP() << "the Excel driver does not read workbooks yet";
   }
   TempSettings settings;

@@ -1,14 +1,14 @@
 // The Start command: the messages, the settings it stores, and the conversion run with
 // the folder rule and an engine error ending the run.
-#include <gtest/gtest.h>
+#include "app/start_command.h"
 
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 
 #include <QTreeWidgetItem>
 #include <cstdio>
 #include <filesystem>
 
-#include "app/start_command.h"
 #include "tests/ui/ui_test_support.h"
 
 namespace tabulor::test {
@@ -64,7 +64,8 @@ TEST(StartCommand, SkippedFilesStillFinish) {
   ConversionContext ctx{binaryDir() + "/bin/", &db, &messages};
   runStartCommand(ctx, {{dir.file("broken.xls")}, dir.path(), "Original directory", FormatCsv});
   ASSERT_EQ(messages.shown.size(), 1u);
-  EXPECT_EQ(messages.shown[0], (std::pair<std::string, std::string>{"Tabulor", "Conversion Finished!"}));
+  EXPECT_EQ(messages.shown[0],
+            (std::pair<std::string, std::string>{"Tabulor", "Conversion Finished!"}));
 }
 
 TEST(StartCommand, ConvertsTwoFilesIntoTheChosenFolder) {
@@ -123,8 +124,8 @@ TEST(StartCommand, EngineErrorEndsTheRun) {
   Database db;
   RecordingMessages messages;
   ConversionContext ctx{binaryDir() + "/bin/", &db, &messages};
-  runStartCommand(ctx, {{src.file("a.csv"), src.file("b.csv")}, src.path(), out.file("file"),
-                        FormatText});
+  runStartCommand(
+      ctx, {{src.file("a.csv"), src.file("b.csv")}, src.path(), out.file("file"), FormatText});
   ASSERT_EQ(messages.shown.size(), 1u);
   EXPECT_EQ(messages.shown[0].first, "Tabulor");
   EXPECT_NE(messages.shown[0].second, "Conversion Finished!");

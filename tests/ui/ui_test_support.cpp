@@ -10,8 +10,10 @@
 namespace tabulor::test {
 
 TempSettings::TempSettings() {
-  QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, QString::fromStdString(dir_.path()));
-  QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, QString::fromStdString(dir_.path()));
+  QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope,
+                     QString::fromStdString(dir_.path()));
+  QSettings::setPath(QSettings::IniFormat, QSettings::UserScope,
+                     QString::fromStdString(dir_.path()));
 }
 
 TempSettings::~TempSettings() = default;

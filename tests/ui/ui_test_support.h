@@ -39,7 +39,9 @@ struct TestDialog {
   CMainDlg* operator->() { return dlg.get(); }
 
   template <class T>
-  T* find(int id) const { return qobject_cast<T*>(dlg->control(id)); }
+  T* find(int id) const {
+    return qobject_cast<T*>(dlg->control(id));
+  }
   QComboBox* folderCombo() const { return find<QComboBox>(IdFolderCombo); }
   QComboBox* formatCombo() const { return find<QComboBox>(IdFormatCombo); }
   CSourceListCtrl* list() const { return find<CSourceListCtrl>(IdFileList); }
