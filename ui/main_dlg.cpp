@@ -313,7 +313,10 @@ void CMainDlg::applyLayout() {
     rtSplitVer_.right = 192;
   }
   rtSplitVer_.bottom = r.bottom - bottomBand_;
-  rtSplitHor_.bottom = rtSplitVer_.bottom - nHeightListSel_;
+  // The grid's top edge: the grid keeps its height above the 25-pixel band of the sheet
+  // buttons. (Measured from the tree's bottom edge without that band, every resize would
+  // shrink the grid by 25 pixels and cut off its last row.)
+  rtSplitHor_.bottom = rtSplitVer_.bottom - 25 - nHeightListSel_;
   rtSplitHor_.top = rtSplitHor_.bottom - 36;
   rtSplitHor_.left = rtSplitVer_.right;
   rtSplitHor_.right = r.right - 11;

@@ -119,6 +119,24 @@ TEST(MainDlg, NarrowWindowResetsTheTreeWidth) {
   EXPECT_EQ(t->control(IdFileList)->geometry().right() + 1, 740 - 12);
 }
 
+TEST(MainDlg, ResizeKeepsTheGridHeightAndItsRows) {
+  TempSettings settings;
+  TestDialog t;
+  t->show();
+  const int captured = t->nHeightListSel();
+  for (QSize size : {QSize(960, 640), QSize(760, 510), QSize(1400, 900)}) {
+    t->resize(size);
+    QCoreApplication::processEvents();
+    const QRect grid = t->previewGrid()->geometry();
+    EXPECT_EQ(grid.height(), captured);
+    // The template's four rows fit: 20 pixels of heading and three rows of 18.
+    EXPECT_GE(grid.height(), 20 + 3 * 18);
+    EXPECT_LT(grid.bottom(), t->control(IdSheet1)->y());
+    EXPECT_EQ(t->rtSplitHor().bottom, grid.top());
+    EXPECT_EQ(t->rtSplitHor().top, t->control(IdFileList)->geometry().bottom() + 1);
+  }
+}
+
 TEST(MainDlg, LowWindowResetsTheGridHeight) {
   TempSettings settings;
   TestDialog t;

@@ -66,5 +66,10 @@ int main(int argc, char** argv) {
   }
   settle();
   tree->scrollTo(tree->currentIndex(), QAbstractItemView::PositionAtCenter);
-  return save(&dlg, out + "/window-preview" + suffix + ".png") ? 0 : 1;
+  if (!save(&dlg, out + "/window-preview" + suffix + ".png")) return 1;
+  if (std::getenv("TABULOR_SHOT_RESIZED")) {
+    dlg.resize(960, 640);
+    save(&dlg, out + "/window-resized" + suffix + ".png");
+  }
+  return 0;
 }
