@@ -12,6 +12,7 @@
 #include <QSize>
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "grid/grid_cell.h"
@@ -44,9 +45,10 @@ class CGridCtrl : public QAbstractScrollArea {
   Q_OBJECT
 
  public:
-  // Builds the cell storage for the given counts; no window exists until Create.
-  explicit CGridCtrl(int rows = 0, int cols = 0, int fixedRows = 0, int fixedCols = 0,
-                     QWidget* parent = nullptr);
+  // Builds the cell storage for the given counts; no window exists until Create. The class
+  // can also be made by name: QMetaObject::newInstance on CGridCtrl::staticMetaObject.
+  Q_INVOKABLE explicit CGridCtrl(int rows = 0, int cols = 0, int fixedRows = 0, int fixedCols = 0,
+                                 QWidget* parent = nullptr);
   ~CGridCtrl() override;
 
   // Makes the grid a live control: places it in `parent` at `rect` with control id `id`
@@ -142,6 +144,13 @@ class CGridCtrl : public QAbstractScrollArea {
   GridCell* GetCell(int row, int col) const;
   bool GetItem(GridItem* item);
   bool SetItemText(int row, int col, const QString& text);
+  // The same for UTF-8 text, as the engine and the cell formatting deliver it.
+  bool SetItemText(int row, int col, const std::string& utf8) {
+    return SetItemText(row, col, QString::fromUtf8(utf8.data(), qsizetype(utf8.size())));
+  }
+  bool SetItemText(int row, int col, const char* utf8) {
+    return SetItemText(row, col, QString::fromUtf8(utf8));
+  }
   int GetItemImage(int row, int col) const;
   bool SetItemImage(int row, int col, int image);
   uint32_t GetItemState(int row, int col) const;
@@ -252,6 +261,9 @@ class CGridCtrl : public QAbstractScrollArea {
 
  private:
   void invalidateAll();
+  void onScrollBarAction(int bar, int action);
+  GridCell* createCell(int row, int col);
+  void emptyCell(GridCell* cell, int row, int col);
   int clientWidth() const;
   int clientHeight() const;
   // Pixel position of a row's top / column's left counted from row / column 0.
@@ -312,6 +324,7 @@ class CGridCtrl : public QAbstractScrollArea {
 
  private:
   bool created = false;
+  bool constructed = false;  // between the end of the constructor and the destructor
   int controlId = 0;
   uint16_t logFontId = 0;
   GridFontPool fonts;

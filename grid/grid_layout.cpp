@@ -343,6 +343,41 @@ void CGridCtrl::scrollContentsBy(int, int) {
   viewport()->update();
 }
 
+void CGridCtrl::onScrollBarAction(int bar, int action) {
+  // The bar has moved its slider already but not its value: the handlers below read the
+  // value and set the position they choose, which the bar then keeps.
+  int code = -1;
+  switch (action) {
+    case QAbstractSlider::SliderSingleStepAdd:
+      code = SB_LINEDOWN;
+      break;
+    case QAbstractSlider::SliderSingleStepSub:
+      code = SB_LINEUP;
+      break;
+    case QAbstractSlider::SliderPageStepAdd:
+      code = SB_PAGEDOWN;
+      break;
+    case QAbstractSlider::SliderPageStepSub:
+      code = SB_PAGEUP;
+      break;
+    case QAbstractSlider::SliderToMinimum:
+      code = SB_TOP;
+      break;
+    case QAbstractSlider::SliderToMaximum:
+      code = SB_BOTTOM;
+      break;
+    default:
+      return;
+  }
+  QScrollBar* sb = bar == SB_HORZ ? horizontalScrollBar() : verticalScrollBar();
+  sb->setSliderPosition(sb->value());
+  if (bar == SB_HORZ)
+    OnHScroll(code);
+  else
+    OnVScroll(code);
+  sb->setSliderPosition(sb->value());
+}
+
 // ---- Scroll requests. Line steps move by the column or row entering or leaving at the
 // top-left, so the top-left cell stays aligned with the fixed band.
 

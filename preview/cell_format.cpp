@@ -72,7 +72,7 @@ std::string currencyText(int64_t scaled) {
 // "%m %d %y" of an OLE date; the time of day is not shown.
 std::string dateText(double date) {
   const auto parts = partsFromOleDate(date);
-  if (!parts) return "(invalid date)";
+  if (!parts) return "#DATE?";  // the marker the engine writes for such dates too
   char buf[16];
   const int n =
       std::snprintf(buf, sizeof buf, "%02d %02d %02d", parts->month, parts->day, parts->year % 100);

@@ -118,6 +118,26 @@ TEST(GridDraw, HeaderTextIsBold) {
   EXPECT_GT(ink(head, grid->GetFixedBkColour()), ink(body, grid->GetTextBkColour()));
 }
 
+TEST(GridDraw, AmpersandsAreShownAsTheyStand) {
+  // Cell texts are data: "&&" is two characters, not an escaped mnemonic marker.
+  auto grid = sampleGrid();
+  grid->SetGridLines(GridLinesNone);
+  grid->SetColumnWidth(2, 200);
+  grid->SetItemText(2, 2, "&&&&&&");
+  grid->SetItemText(3, 2, "&&&");
+  const QImage image = grabClient(*grid);
+  auto ink = [&](int row) {
+    QRect r;
+    grid->GetCellRect(row, 2, &r);
+    int n = 0;
+    for (int y = r.top(); y <= r.bottom(); ++y)
+      for (int x = r.left(); x <= r.right(); ++x)
+        if (pixel(image, x, y) != grid->GetTextBkColour()) ++n;
+    return n;
+  };
+  EXPECT_GT(ink(2), ink(3) * 3 / 2);
+}
+
 TEST(GridDraw, HorizontalLinesOnly) {
   auto grid = sampleGrid();
   grid->SetGridLines(GridLinesHorz);

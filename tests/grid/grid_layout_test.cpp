@@ -61,6 +61,21 @@ TEST(GridLayout, TenRowScrollExample) {
   EXPECT_EQ(grid->GetScrollPos32(SB_VERT), 80);
 }
 
+TEST(GridLayout, ScrollBarArrowsStepByRows) {
+  auto grid = makeGrid(100, 100, 10, 1, 1, 0);
+  uniformSizes(*grid, 20, 50);
+  grid->SetRowHeight(1, 33);
+  QScrollBar* bar = grid->verticalScrollBar();
+  bar->triggerAction(QAbstractSlider::SliderSingleStepAdd);
+  EXPECT_EQ(grid->GetScrollPos32(SB_VERT), 33);
+  EXPECT_EQ(bar->sliderPosition(), 33);
+  EXPECT_EQ(grid->GetTopLeftNonFixedCell().row, 2);
+  bar->triggerAction(QAbstractSlider::SliderSingleStepSub);
+  EXPECT_EQ(grid->GetScrollPos32(SB_VERT), 0);
+  bar->triggerAction(QAbstractSlider::SliderToMaximum);
+  EXPECT_EQ(grid->GetScrollPos32(SB_VERT), bar->maximum());
+}
+
 TEST(GridLayout, ScrollBarsKeptWhenNothingCanScroll) {
   auto grid = makeGrid(100, 100, 10, 1, 1, 0);
   uniformSizes(*grid, 20, 50);

@@ -157,6 +157,23 @@ TEST(GridCells, InvalidCellsGiveTheListedValues) {
   EXPECT_FALSE(grid->GetItem(nullptr));
 }
 
+TEST(GridModel, MadeByClassName) {
+  QObject* made = CGridCtrl::staticMetaObject.newInstance(Q_ARG(int, 2), Q_ARG(int, 3));
+  auto* grid = qobject_cast<CGridCtrl*>(made);
+  ASSERT_NE(grid, nullptr);
+  EXPECT_EQ(grid->GetRowCount(), 2);
+  EXPECT_EQ(grid->GetColumnCount(), 3);
+  delete grid;
+}
+
+TEST(GridCells, TextsInUtf8) {
+  CGridCtrl grid(2, 2);
+  EXPECT_TRUE(grid.SetItemText(1, 1, std::string("Zo\xC3\xAB")));
+  EXPECT_EQ(grid.GetItemText(1, 1), QString::fromUtf8("Zoë"));
+  EXPECT_TRUE(grid.SetItemText(0, 1, "M\xC3\xBCller"));
+  EXPECT_EQ(grid.GetItemText(0, 1), QString::fromUtf8("Müller"));
+}
+
 TEST(GridCells, ItemTransferAndNewCellFormats) {
   auto grid = makeGrid(300, 200, 2, 2);
   grid->SetItemText(1, 1, "hello");

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <clocale>
+#include <cmath>
 #include <string>
 #include <vector>
 
@@ -50,7 +51,10 @@ TEST(FormatFieldValue, ValuesOfEveryPayloadCode) {
       {"currency four decimals", Variant::currency(12345), "1.2345"},
       {"date with time of day", Variant::oleDate(oleDate(2007, 3, 15, 14, 30)), "03 15 07"},
       {"date in 1999", Variant::oleDate(oleDate(1999, 12, 31)), "12 31 99"},
-      {"date out of range", Variant::oleDate(1e9), "(invalid date)"},
+      {"date out of range", Variant::oleDate(1e9), "#DATE?"},
+      {"date not a number", Variant::oleDate(std::nan("")), "#DATE?"},
+      {"date before year 100", Variant::oleDate(-700000), "#DATE?"},
+      {"date before 1899", Variant::oleDate(oleDate(1800, 7, 4)), "07 04 00"},
       {"text", Variant::text("Müller, \"q\""), "Müller, \"q\""},
       {"bool true", Variant::boolean(true), "TRUE"},
       {"bool false", Variant::boolean(false), "FALSE"},

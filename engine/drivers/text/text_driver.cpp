@@ -3,7 +3,8 @@
 // file per table (text_writer.h).
 //
 // Choices that keep data intact: a value gets a type only when writing it back gives the
-// same text (value_text.h), so "08123", "12.50", "1e5" and US/European dates stay text;
+// same text, zeros ending a fraction aside (value_text.h), so "08123", "1e5" and
+// US/European dates stay text while "12.50" is the number 12.5;
 // a quoted field that never closes, or a record with more non-empty fields than the table,
 // ends the read with an error naming file and row rather than merging or dropping rows;
 // files are written as UTF-8 without a byte-order mark, with CR LF record ends (RFC 4180).
