@@ -42,6 +42,9 @@ def make_workbook(folder, rows):
 
 def run(args):
     env = dict(os.environ, QT_QPA_PLATFORM=os.environ.get("QT_QPA_PLATFORM", "offscreen"))
+    if "XDG_RUNTIME_DIR" not in env:
+        env["XDG_RUNTIME_DIR"] = f"/tmp/runtime-{os.getuid()}"
+        os.makedirs(env["XDG_RUNTIME_DIR"], mode=0o700, exist_ok=True)
     times, peaks, detail = [], [], ""
     for _ in range(RUNS):
         out_path = os.path.join(benchlib.DATA, "bench_ui.out")
@@ -84,7 +87,8 @@ def main():
     for name, args, target, unit in cases:
         r = run(args)
         if r is None:
-            print(f"{name:<40}{'failed':>9}")
+            why = " (the source could not be opened: is its driver built in?)"
+            print(f"{name:<40}{'failed':>9}{why}")
             continue
         best, median, peak, detail = r
         verdict = "ok" if median < target else "over target"
