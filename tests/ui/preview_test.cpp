@@ -164,5 +164,35 @@ TEST(Preview, WorkbookSheetButtons) {
   EXPECT_EQ(gridRow(grid, 2), (QStringList{"2", "", "", "", "", ""}));
 }
 
+TEST(Preview, AccessDatabaseTables) {
+  TABULOR_REQUIRE_FIXTURES();
+  const std::string folder = fixturesDir() + "/mdb";
+  {
+    Database db;
+    if (!readPreview(db, folder + "/testV2000.mdb", folder, 1, SourceKind::SourceDatabase).opened)
+      GTEST_SKIP() << "the Jet driver does not read databases yet";
+  }
+  TempSettings settings;
+  TestDialog t;
+  t.find<QComboBox>(IdFilterCombo)->setCurrentIndex(1);
+  t->OnFilterChanged(1);
+  t.browse(folder);
+  const int row = t.listNames().indexOf("testV2000.mdb");
+  ASSERT_GE(row, 0);
+  t.list()->topLevelItem(row)->setSelected(true);
+  CGridCtrl* grid = t->previewGrid();
+  EXPECT_EQ(sheetButton(t, 1)->text(), "Table1");
+  EXPECT_EQ(sheetButton(t, 2)->text(), "Table2");
+  EXPECT_EQ(t->previewTables().size(), 4u);  // the system tables are left out
+  EXPECT_EQ(gridRow(grid, 1), (QStringList{"1", "A", "B", "C", "D", ""}));  // of nine fields
+  EXPECT_EQ(gridRow(grid, 2).mid(1, 2), (QStringList{"abcdefg", "hijklmnop"}));
+  EXPECT_EQ(gridRow(grid, 3).mid(1, 2), (QStringList{"a", "b"}));
+  // Table2: many fields, no record.
+  sheetButton(t, 2)->click();
+  EXPECT_EQ(gridRow(grid, 1), (QStringList{"1", "column1", "column2", "column3", "column4", ""}));
+  EXPECT_EQ(gridRow(grid, 2), (QStringList{"2", "", "", "", "", ""}));
+  EXPECT_TRUE(sheetButton(t, 2)->isChecked());
+}
+
 }  // namespace
 }  // namespace tabulor::test
