@@ -7,7 +7,8 @@
 #include "engine/file_names.h"
 
 #define TABULOR_DRIVERS(X) \
-  X(text)
+  X(text) \
+  X(excel)
 
 namespace tabulor {
 
