@@ -22,10 +22,11 @@ constexpr unsigned char OleSignature[8] = {0xD0, 0xCF, 0x11, 0xE0, 0xA1, 0xB1, 0
 void initGsf() {
   static const bool done = [] {
     gsf_init();
-    // libgsf reports damaged compound files as GLib warnings before it returns an error;
+    // libgsf reports damaged compound files as GLib warnings (and failed checks as
+    // criticals) before it returns an error;
     // the caller turns the error into an EngineError, so the warnings would only be noise.
     for (const char* domain : {"libgsf:msole", "libgsf"})
-      g_log_set_handler(domain, static_cast<GLogLevelFlags>(G_LOG_LEVEL_WARNING |
+      g_log_set_handler(domain, static_cast<GLogLevelFlags>(G_LOG_LEVEL_CRITICAL | G_LOG_LEVEL_WARNING |
                                                             G_LOG_LEVEL_MESSAGE |
                                                             G_LOG_LEVEL_INFO | G_LOG_LEVEL_DEBUG),
                         [](const gchar*, GLogLevelFlags, const gchar*, gpointer) {}, nullptr);
@@ -48,10 +49,14 @@ using GPtr = std::unique_ptr<T, GObjectUnref>;
   uint16_t firstType = static_cast<uint16_t>(byteAt(0) | (byteAt(1) << 8));
   if (firstType == 0x0009 || firstType == 0x0209 || firstType == 0x0409 ||
       (firstType == 0x0809 && byteAt(2) < 0x20)) {
+    if (firstType == 0x0809)
+      throw EngineError(ErrorKind::Unsupported,
+                        name + " holds bare Excel records without the compound-file container "
+                               "that Excel 5.0 to 2003 workbooks have (an Excel 4.0 workbook or "
+                               "an unusual export); save it in the Excel 97-2003 format first");
     const char* version = firstType == 0x0009   ? "Excel 2.x (BIFF2)"
                           : firstType == 0x0209 ? "Excel 3.0 (BIFF3)"
-                          : firstType == 0x0409 ? "Excel 4.0 (BIFF4)"
-                                                : "Excel 4.0 workbook or older";
+                                                : "Excel 4.0 (BIFF4)";
     throw EngineError(ErrorKind::Unsupported,
                       name + " is an " + std::string(version) +
                           " worksheet; only Excel 5.0 to 2003 workbooks (.xls) can be read. "

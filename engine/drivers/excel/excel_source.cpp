@@ -76,4 +76,9 @@ std::unique_ptr<SourceDatabase> openWorkbookSourceFromMemory(std::string_view by
   return std::make_unique<WorkbookSource>(loadWorkbookFromMemory(bytes, name));
 }
 
+std::unique_ptr<SourceDatabase> openWorkbookSourceFromStream(std::string stream,
+                                                             const std::string& name) {
+  return std::make_unique<WorkbookSource>(loadWorkbookFromStream(std::move(stream), name));
+}
+
 }  // namespace tabulor::excel

@@ -16,6 +16,10 @@ std::unique_ptr<SourceDatabase> openWorkbookSource(const std::string& path);
 std::unique_ptr<SourceDatabase> openWorkbookSourceFromMemory(std::string_view bytes,
                                                              const std::string& name);
 
+// A bare workbook stream (the fuzz target).
+std::unique_ptr<SourceDatabase> openWorkbookSourceFromStream(std::string stream,
+                                                             const std::string& name);
+
 // The name a worksheet is listed under: its name and "$", in apostrophes when the name
 // holds a blank.
 std::string listedSheetName(const std::string& sheetName);

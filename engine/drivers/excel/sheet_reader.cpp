@@ -67,6 +67,14 @@ std::shared_ptr<Workbook> loadWorkbookFromMemory(std::string_view bytes, const s
   return book;
 }
 
+std::shared_ptr<Workbook> loadWorkbookFromStream(std::string stream, const std::string& name) {
+  auto book = std::make_shared<Workbook>();
+  book->path = name;
+  book->stream.bytes = std::move(stream);
+  book->globals = parseGlobals(book->stream.bytes, name);
+  return book;
+}
+
 SheetSpan sheetSpan(const Workbook& book, size_t sheetIndex) {
   const SheetEntry& sheet = book.globals.sheets.at(sheetIndex);
   std::string_view stream = book.stream.bytes;

@@ -27,6 +27,8 @@ struct Workbook {
 // Opens a workbook file (or bytes already read, for the fuzz target). Throws EngineError.
 std::shared_ptr<Workbook> loadWorkbook(const std::string& path);
 std::shared_ptr<Workbook> loadWorkbookFromMemory(std::string_view bytes, const std::string& name);
+// A bare workbook stream, without its container (the fuzz target's way to the records).
+std::shared_ptr<Workbook> loadWorkbookFromStream(std::string stream, const std::string& name);
 
 // The byte range of a sheet's substream, from its BOF to just past its EOF. Throws
 // EngineError(BadInput) when the sheet's offset does not point at a worksheet BOF or the
