@@ -24,7 +24,8 @@ struct Table {
 
 const std::string& workFolder() {
   static const std::string folder = [] {
-    std::string templ = (std::filesystem::temp_directory_path() / "tabulor-xls-fuzz-XXXXXX").string();
+    std::string templ =
+        (std::filesystem::temp_directory_path() / "tabulor-xls-fuzz-XXXXXX").string();
     if (!mkdtemp(templ.data())) std::abort();
     std::atexit([] { std::filesystem::remove_all(workFolder()); });
     return templ;

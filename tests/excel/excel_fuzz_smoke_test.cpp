@@ -17,8 +17,8 @@ namespace {
 
 void check(const std::string& input) {
   std::string failure;
-  bool ok = fuzzExcelReaderOne(reinterpret_cast<const uint8_t*>(input.data()), input.size(),
-                               &failure);
+  bool ok =
+      fuzzExcelReaderOne(reinterpret_cast<const uint8_t*>(input.data()), input.size(), &failure);
   ASSERT_TRUE(ok) << failure << "\ninput of " << input.size() << " bytes";
 }
 
@@ -50,10 +50,18 @@ TEST(ExcelFuzzSmoke, SeedsAndMutationsReadOrFailCleanlyAndRoundTrip) {
     for (int e = 0; e < edits && !input.empty(); ++e) {
       size_t pos = random() % input.size();
       switch (random() % 4) {
-        case 0: input[pos] = static_cast<char>(random()); break;
-        case 1: input[pos] = static_cast<char>(input[pos] ^ (1 << (random() % 8))); break;
-        case 2: input.resize(pos); break;  // cut short
-        case 3: input.insert(pos, input.substr(pos, random() % 64)); break;
+        case 0:
+          input[pos] = static_cast<char>(random());
+          break;
+        case 1:
+          input[pos] = static_cast<char>(input[pos] ^ (1 << (random() % 8)));
+          break;
+        case 2:
+          input.resize(pos);
+          break;  // cut short
+        case 3:
+          input.insert(pos, input.substr(pos, random() % 64));
+          break;
       }
     }
     check(std::string(1, whole ? '\0' : '\1') + input);

@@ -83,11 +83,21 @@ TEST(ExcelRules, DateFormats) {
     const char* format;
     bool date;
   } cases[] = {
-      {"General", false},      {"0.00", false},           {"#,##0.00 \"mm\"", false},
-      {"0.00E+00", false},     {"[Red]0.00", false},      {"@", false},
-      {"0%", false},           {"\\d0", false},           {"yyyy-mm-dd", true},
-      {"d/m/yy", true},        {"h:mm AM/PM", true},      {"[h]:mm:ss", true},
-      {"[$-409]mmmm d, yyyy", true}, {"mm:ss.0", true},   {"0;[Red]-0;\"d\"", false},
+      {"General", false},
+      {"0.00", false},
+      {"#,##0.00 \"mm\"", false},
+      {"0.00E+00", false},
+      {"[Red]0.00", false},
+      {"@", false},
+      {"0%", false},
+      {"\\d0", false},
+      {"yyyy-mm-dd", true},
+      {"d/m/yy", true},
+      {"h:mm AM/PM", true},
+      {"[h]:mm:ss", true},
+      {"[$-409]mmmm d, yyyy", true},
+      {"mm:ss.0", true},
+      {"0;[Red]-0;\"d\"", false},
   };
   for (const Case& c : cases) EXPECT_EQ(isDateFormatString(c.format), c.date) << c.format;
   EXPECT_TRUE(isBuiltinDateFormat(14));
@@ -102,10 +112,9 @@ TEST(ExcelRules, DateSerials) {
     bool date1904;
     const char* iso;  // nullptr: not a date
   } cases[] = {
-      {1, false, "1900-01-01"},   {59, false, "1900-02-28"}, {60, false, nullptr},
-      {61, false, "1900-03-01"},  {45000, false, "2023-03-15"},
-      {0.5, false, "1899-12-30 12:00:00"},
-      {0, true, "1904-01-01"},    {-1, false, nullptr},
+      {1, false, "1900-01-01"},  {59, false, "1900-02-28"},    {60, false, nullptr},
+      {61, false, "1900-03-01"}, {45000, false, "2023-03-15"}, {0.5, false, "1899-12-30 12:00:00"},
+      {0, true, "1904-01-01"},   {-1, false, nullptr},
   };
   for (const Case& c : cases) {
     double ole;
@@ -136,10 +145,13 @@ TEST(ExcelRules, SheetNamesAreMended) {
       {"", {}, "Sheet"},
       {"'quoted'", {}, "_quoted_"},
       {"history", {}, "history_"},
-      {"A name that is far longer than thirty-one characters", {}, "A name that is far longer than "},
+      {"A name that is far longer than thirty-one characters",
+       {},
+       "A name that is far longer than "},
       {"jan", {"Jan"}, "jan_2"},
       {"jan", {"Jan", "jan_2"}, "jan_3"},
-      {"1234567890123456789012345678901", {"1234567890123456789012345678901"},
+      {"1234567890123456789012345678901",
+       {"1234567890123456789012345678901"},
        "12345678901234567890123456789_2"},
       {"Blätt€", {}, "Blätt€"},
   };

@@ -107,7 +107,8 @@ std::string compareGrids(const Grid& ours, const Grid& theirsIn, bool headerName
   };
   if (isEmpty(ours) && isEmpty(theirs)) return "";
   if (ours.size() != theirs.size())
-    diff += "row count " + std::to_string(ours.size()) + " vs " + std::to_string(theirs.size()) + "\n";
+    diff +=
+        "row count " + std::to_string(ours.size()) + " vs " + std::to_string(theirs.size()) + "\n";
   for (size_t r = 0; r < std::min(ours.size(), theirs.size()) && diff.size() < 2000; ++r) {
     if (ours[r].size() != theirs[r].size()) {
       diff += "row " + std::to_string(r) + ": " + std::to_string(ours[r].size()) + " vs " +
@@ -128,8 +129,10 @@ std::string compareGrids(const Grid& ours, const Grid& theirsIn, bool headerName
 
 std::vector<Grid> ssconvertSheets(const std::string& xls, const std::string& workFolder) {
   std::string pattern = workFolder + "/sheet_%n.csv";
-  std::string cmd = "ssconvert -S -T Gnumeric_stf:stf_assistant -O 'separator=, eol=unix "
-                    "charset=UTF-8 format=automatic' '" + xls + "' '" + pattern + "' 2>/dev/null";
+  std::string cmd =
+      "ssconvert -S -T Gnumeric_stf:stf_assistant -O 'separator=, eol=unix "
+      "charset=UTF-8 format=automatic' '" +
+      xls + "' '" + pattern + "' 2>/dev/null";
   std::vector<Grid> out;
   if (runCommand(cmd) != 0) return out;
   for (int i = 0;; ++i) {
@@ -139,6 +142,11 @@ std::vector<Grid> ssconvertSheets(const std::string& xls, const std::string& wor
     std::filesystem::remove(file);
   }
   return out;
+}
+
+std::string sofficeCommand() {
+  return "soffice -env:UserInstallation=file://" + binaryDir() +
+         "/excel-test-lo-profile --headless";
 }
 
 }  // namespace tabulor::test

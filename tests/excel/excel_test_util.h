@@ -19,7 +19,8 @@ const Driver& excel();
 std::string gnumericText(const Variant& v);
 
 // Field names as the first row, then every record.
-Grid readTable(SourceDatabase& db, const std::string& table, std::vector<FieldInfo>* fields = nullptr);
+Grid readTable(SourceDatabase& db, const std::string& table,
+               std::vector<FieldInfo>* fields = nullptr);
 
 // Compares a table read by the driver with a grid written by another reader. Cells match
 // when their texts are equal, when both are numbers with equal double values, or when one
@@ -30,5 +31,9 @@ std::string compareGrids(const Grid& ours, const Grid& theirs, bool headerNamesM
 // Converts `xls` to CSV files with ssconvert (one per sheet, "-S"); returns the grids by
 // sheet index, or an empty vector when ssconvert failed.
 std::vector<Grid> ssconvertSheets(const std::string& xls, const std::string& workFolder);
+
+// The start of a LibreOffice command line with a profile folder of the build kept for these
+// tests (made once, then reused: a fresh profile costs many seconds on every start).
+std::string sofficeCommand();
 
 }  // namespace tabulor::test

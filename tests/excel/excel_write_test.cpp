@@ -1,6 +1,7 @@
 // Writing workbooks: what the driver writes is read back by gnumeric (ssconvert), by
-// Debian's Python xlrd (python3-xlrd, so /usr/bin/python3), by LibreOffice where it is installed, and by the driver itself; sheets
-// are added statement by statement; limits fail the statement and leave the file as it was.
+// Debian's Python xlrd (python3-xlrd, so /usr/bin/python3), by LibreOffice where it is installed,
+// and by the driver itself; sheets are added statement by statement; limits fail the statement and
+// leave the file as it was.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -68,7 +69,8 @@ struct Sample {
     for (int i = 0; i < 3000; ++i)  // enough strings for several SST continuations
       add({Variant::i4(i), Variant::text("row " + std::to_string(i) + " ∂"), Variant::r8(i / 8.0),
            Variant::null(), Variant::null(), Variant::null()},
-          {std::to_string(i), "row " + std::to_string(i) + " ∂", shortestDouble(i / 8.0), "", "", ""});
+          {std::to_string(i), "row " + std::to_string(i) + " ∂", shortestDouble(i / 8.0), "", "",
+           ""});
   }
 };
 
@@ -102,32 +104,35 @@ TEST(ExcelWrite, DriverReadsBackValuesAndTypes) {
 }
 
 TEST(ExcelWrite, XlrdReadsWhatIsWritten) {
-  if (runCommand("/usr/bin/python3 -c 'import xlrd' 2>/dev/null") != 0) GTEST_SKIP() << "xlrd not installed";
+  if (runCommand("/usr/bin/python3 -c 'import xlrd' 2>/dev/null") != 0)
+    GTEST_SKIP() << "xlrd not installed";
   TempDir tmp;
   Sample s;
   std::string path = tmp.file("out.xls");
   writeTable(path, "Data", s.schema, s.rows);
   writeTable(path, "Zweite Tabelle", s.schema, {s.rows[0]});
   std::string script = tmp.file("dump.py");
-  writeFile(script,
-            "import sys, csv, xlrd\n"
-            "b = xlrd.open_workbook(sys.argv[1])\n"
-            "w = csv.writer(sys.stdout, lineterminator='\\n')\n"
-            "for sh in b.sheets():\n"
-            "  w.writerow(['#sheet', sh.name])\n"
-            "  for r in range(sh.nrows):\n"
-            "    out = []\n"
-            "    for c in sh.row(r):\n"
-            "      if c.ctype == xlrd.XL_CELL_DATE:\n"
-            "        try: t = xlrd.xldate_as_tuple(c.value, b.datemode)\n"
-            "        except xlrd.xldate.XLDateAmbiguous: out.append('ambiguous ' + repr(c.value)); continue\n"
-            "        out.append('%04d/%02d/%02d' % t[:3] if t[3:] == (0, 0, 0) and t[0] else\n"
-            "                   '%02d:%02d:%02d' % t[3:] if not t[0] else\n"
-            "                   '%04d/%02d/%02d %02d:%02d:%02d' % t)\n"
-            "      elif c.ctype == xlrd.XL_CELL_BOOLEAN: out.append('TRUE' if c.value else 'FALSE')\n"
-            "      elif c.ctype == xlrd.XL_CELL_NUMBER: out.append(repr(c.value))\n"
-            "      else: out.append(c.value)\n"
-            "    w.writerow(out)\n");
+  writeFile(
+      script,
+      "import sys, csv, xlrd\n"
+      "b = xlrd.open_workbook(sys.argv[1])\n"
+      "w = csv.writer(sys.stdout, lineterminator='\\n')\n"
+      "for sh in b.sheets():\n"
+      "  w.writerow(['#sheet', sh.name])\n"
+      "  for r in range(sh.nrows):\n"
+      "    out = []\n"
+      "    for c in sh.row(r):\n"
+      "      if c.ctype == xlrd.XL_CELL_DATE:\n"
+      "        try: t = xlrd.xldate_as_tuple(c.value, b.datemode)\n"
+      "        except xlrd.xldate.XLDateAmbiguous: out.append('ambiguous ' + repr(c.value)); "
+      "continue\n"
+      "        out.append('%04d/%02d/%02d' % t[:3] if t[3:] == (0, 0, 0) and t[0] else\n"
+      "                   '%02d:%02d:%02d' % t[3:] if not t[0] else\n"
+      "                   '%04d/%02d/%02d %02d:%02d:%02d' % t)\n"
+      "      elif c.ctype == xlrd.XL_CELL_BOOLEAN: out.append('TRUE' if c.value else 'FALSE')\n"
+      "      elif c.ctype == xlrd.XL_CELL_NUMBER: out.append(repr(c.value))\n"
+      "      else: out.append(c.value)\n"
+      "    w.writerow(out)\n");
   std::string out;
   ASSERT_EQ(runCommand("/usr/bin/python3 '" + script + "' '" + path + "'", &out), 0);
   Grid all = parseCsv(out);
@@ -157,7 +162,8 @@ TEST(ExcelWrite, LibreOfficeReadsWhatIsWritten) {
   Sample s;
   std::string path = tmp.file("out.xls");
   writeTable(path, "Data", s.schema, s.rows);
-  ASSERT_EQ(runCommand("cd '" + tmp.path() + "' && soffice --headless --convert-to "
+  ASSERT_EQ(runCommand("cd '" + tmp.path() + "' && " + sofficeCommand() +
+                       " --convert-to "
                        "'csv:Text - txt - csv (StarCalc):44,34,76,1,,0,false,true,false,false' "
                        "out.xls >/dev/null 2>&1"),
             0);
@@ -176,7 +182,7 @@ TEST(ExcelWrite, LaterStatementsAddSheets) {
   writeTable(path, "Jan", schema, {{Variant::text("first")}});
   EXPECT_EQ(readTable(*excel().openDatabase(path), "Jan$"), (Grid{{"k"}, {"first"}}));
   writeTable(path, "Feb", schema, {{Variant::text("second")}, {Variant::text("first")}});
-  writeTable(path, "jan", schema, {{Variant::text("third")}});    // name taken: mended
+  writeTable(path, "jan", schema, {{Variant::text("third")}});  // name taken: mended
   writeTable(path, "a/b: c?", schema, {{Variant::text("fourth")}});
   auto db = excel().openDatabase(path);
   std::vector<std::string> names;
@@ -212,23 +218,27 @@ TEST(ExcelWrite, LimitsFailTheStatementAndKeepEarlierSheets) {
     EXPECT_EQ(listFolder(tmp.path()), (std::vector<std::string>{"book.xls"}));
   };
   // 65,535 records fit below the header; the 65,536th does not.
-  expectLimit([&] {
-    auto w = excel().createTable(path, "Big", one);
-    for (int i = 0; i < 65536; ++i) w->appendRow({Variant::i4(i)});
-    w->finish();
-  }, "record 65,536 of table Big");
+  expectLimit(
+      [&] {
+        auto w = excel().createTable(path, "Big", one);
+        for (int i = 0; i < 65536; ++i) w->appendRow({Variant::i4(i)});
+        w->finish();
+      },
+      "record 65,536 of table Big");
   TableSchema known = one;
   known.rowCount = 65536;
   expectLimit([&] { excel().createTable(path, "Big", known); }, "65,536");
   TableSchema wide;
   for (int i = 0; i < 257; ++i) wide.fields.push_back({"f" + std::to_string(i), VT_I4, 0, {}});
   expectLimit([&] { excel().createTable(path, "Wide", wide); }, "256 columns");
-  expectLimit([&] {
-    auto w = excel().createTable(path, "Text", schemaOf({{"t", VT_BSTR}}));
-    w->appendRow({Variant::text("ok")});
-    w->appendRow({Variant::text(std::string(32768, 'a'))});
-    w->finish();
-  }, "record 2 of table Text");
+  expectLimit(
+      [&] {
+        auto w = excel().createTable(path, "Text", schemaOf({{"t", VT_BSTR}}));
+        w->appendRow({Variant::text("ok")});
+        w->appendRow({Variant::text(std::string(32768, 'a'))});
+        w->finish();
+      },
+      "record 2 of table Text");
 
   // Exactly the limit is written.
   auto w = excel().createTable(path, "Full", one);
@@ -276,8 +286,8 @@ TEST(ExcelWrite, StatementsCopyWorkbooksAndManySheets) {
     std::string name = db.GetTableDefInfo(i).name;
     if (name.back() != '$') continue;
     std::string table = name.substr(0, name.size() - 1);
-    db.Execute("SELECT * INTO [Excel 8.0;DATABASE=" + target + "].[" + table + "] FROM [" +
-               name + "]");
+    db.Execute("SELECT * INTO [Excel 8.0;DATABASE=" + target + "].[" + table + "] FROM [" + name +
+               "]");
     sheets.push_back(name);
   }
   auto copy = excel().openDatabase(target);

@@ -86,8 +86,7 @@ void ContinuedReader::chars(size_t count, uint8_t flags, std::string& out) {
       anyWide = true;
     } else {
       size_t n = std::min(count, avail);
-      for (size_t k = 0; k < n; ++k)
-        units_.push_back(static_cast<uint8_t>(cur_[pos_ + k]));
+      for (size_t k = 0; k < n; ++k) units_.push_back(static_cast<uint8_t>(cur_[pos_ + k]));
       pos_ += n;
       count -= n;
     }

@@ -63,7 +63,9 @@ inline double f64At(const char* p) {
   return d;
 }
 
-inline void putU8(std::string& out, uint8_t v) { out.push_back(static_cast<char>(v)); }
+inline void putU8(std::string& out, uint8_t v) {
+  out.push_back(static_cast<char>(v));
+}
 inline void putU16(std::string& out, uint16_t v) {
   out.push_back(static_cast<char>(v & 0xFF));
   out.push_back(static_cast<char>(v >> 8));

@@ -49,8 +49,7 @@ bool isDateFormatString(std::string_view format) {
       default: {
         char l = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
         if (l == 'd' || l == 'm' || l == 'y' || l == 'h' || l == 's') return true;
-        if (l == 'e' && i + 1 < format.size() &&
-            (format[i + 1] == '+' || format[i + 1] == '-'))
+        if (l == 'e' && i + 1 < format.size() && (format[i + 1] == '+' || format[i + 1] == '-'))
           ++i;  // scientific notation, not the era year
         else if (l == 'e')
           return true;

@@ -29,9 +29,7 @@ class CellFormats {
     auto it = customDate_.find(formatIndex);
     xfIsDate_.push_back(it != customDate_.end() ? it->second : isBuiltinDateFormat(formatIndex));
   }
-  bool isDate(uint16_t xfIndex) const {
-    return xfIndex < xfIsDate_.size() && xfIsDate_[xfIndex];
-  }
+  bool isDate(uint16_t xfIndex) const { return xfIndex < xfIsDate_.size() && xfIsDate_[xfIndex]; }
 
  private:
   std::unordered_map<uint16_t, bool> customDate_;

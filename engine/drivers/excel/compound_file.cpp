@@ -26,10 +26,11 @@ void initGsf() {
     // criticals) before it returns an error;
     // the caller turns the error into an EngineError, so the warnings would only be noise.
     for (const char* domain : {"libgsf:msole", "libgsf"})
-      g_log_set_handler(domain, static_cast<GLogLevelFlags>(G_LOG_LEVEL_CRITICAL | G_LOG_LEVEL_WARNING |
-                                                            G_LOG_LEVEL_MESSAGE |
-                                                            G_LOG_LEVEL_INFO | G_LOG_LEVEL_DEBUG),
-                        [](const gchar*, GLogLevelFlags, const gchar*, gpointer) {}, nullptr);
+      g_log_set_handler(
+          domain,
+          static_cast<GLogLevelFlags>(G_LOG_LEVEL_CRITICAL | G_LOG_LEVEL_WARNING |
+                                      G_LOG_LEVEL_MESSAGE | G_LOG_LEVEL_INFO | G_LOG_LEVEL_DEBUG),
+          [](const gchar*, GLogLevelFlags, const gchar*, gpointer) {}, nullptr);
     return true;
   }();
   (void)done;
@@ -51,9 +52,10 @@ using GPtr = std::unique_ptr<T, GObjectUnref>;
       (firstType == 0x0809 && byteAt(2) < 0x20)) {
     if (firstType == 0x0809)
       throw EngineError(ErrorKind::Unsupported,
-                        name + " holds bare Excel records without the compound-file container "
-                               "that Excel 5.0 to 2003 workbooks have (an Excel 4.0 workbook or "
-                               "an unusual export); save it in the Excel 97-2003 format first");
+                        name +
+                            " holds bare Excel records without the compound-file container "
+                            "that Excel 5.0 to 2003 workbooks have (an Excel 4.0 workbook or "
+                            "an unusual export); save it in the Excel 97-2003 format first");
     const char* version = firstType == 0x0009   ? "Excel 2.x (BIFF2)"
                           : firstType == 0x0209 ? "Excel 3.0 (BIFF3)"
                                                 : "Excel 4.0 (BIFF4)";
@@ -64,15 +66,18 @@ using GPtr = std::unique_ptr<T, GObjectUnref>;
   }
   if (head.size() >= 4 && head.substr(0, 4) == std::string_view("PK\x03\x04", 4))
     throw EngineError(ErrorKind::Unsupported,
-                      name + " is an Excel 2007 or later workbook (.xlsx) named .xls; only "
-                             "Excel 97-2003 workbooks can be read");
-  if (head.empty()) throw EngineError(ErrorKind::BadInput, name + " is empty, not an Excel workbook");
+                      name +
+                          " is an Excel 2007 or later workbook (.xlsx) named .xls; only "
+                          "Excel 97-2003 workbooks can be read");
+  if (head.empty())
+    throw EngineError(ErrorKind::BadInput, name + " is empty, not an Excel workbook");
   std::string lower = toLowerAscii(head.substr(0, 512));
   if (lower.find("<html") != std::string::npos || lower.find("<table") != std::string::npos ||
       lower.find("<!doctype") != std::string::npos || lower.find("<?xml") != std::string::npos)
     throw EngineError(ErrorKind::BadInput,
-                      name + " is a web page (HTML or XML) saved under an .xls name, not an "
-                             "Excel workbook");
+                      name +
+                          " is a web page (HTML or XML) saved under an .xls name, not an "
+                          "Excel workbook");
   size_t printable = 0;
   for (char c : head) {
     auto u = static_cast<unsigned char>(c);
@@ -80,9 +85,11 @@ using GPtr = std::unique_ptr<T, GObjectUnref>;
   }
   if (printable == head.size())
     throw EngineError(ErrorKind::BadInput,
-                      name + " is a text file (such as CSV) saved under an .xls name, not an "
-                             "Excel workbook");
-  throw EngineError(ErrorKind::BadInput, name + " is not an Excel workbook (no compound-file signature)");
+                      name +
+                          " is a text file (such as CSV) saved under an .xls name, not an "
+                          "Excel workbook");
+  throw EngineError(ErrorKind::BadInput,
+                    name + " is not an Excel workbook (no compound-file signature)");
 }
 
 WorkbookStream readFromInput(GsfInput* input, const std::string& name) {
@@ -107,30 +114,35 @@ WorkbookStream readFromInput(GsfInput* input, const std::string& name) {
   if (workbook < 0 && book < 0) {
     if (encryptedPackage)
       throw EngineError(ErrorKind::Unsupported,
-                        name + " is a password-protected (encrypted) Excel 2007 or later "
-                               "workbook; remove the password and save it as Excel 97-2003");
+                        name +
+                            " is a password-protected (encrypted) Excel 2007 or later "
+                            "workbook; remove the password and save it as Excel 97-2003");
     throw EngineError(ErrorKind::BadInput,
-                      name + " is a compound file without a workbook stream (another Office "
-                             "document?), not an Excel workbook");
+                      name +
+                          " is a compound file without a workbook stream (another Office "
+                          "document?), not an Excel workbook");
   }
   WorkbookStream out;
   out.bookStream = workbook < 0;
   GPtr<GsfInput> stream(gsf_infile_child_by_index(ole.get(), workbook >= 0 ? workbook : book));
   if (!stream)
-    throw EngineError(ErrorKind::BadInput, name + ": the workbook stream cannot be opened (damaged compound file)");
+    throw EngineError(ErrorKind::BadInput,
+                      name + ": the workbook stream cannot be opened (damaged compound file)");
   gsf_off_t size = gsf_input_size(stream.get());
   gsf_off_t containerSize = gsf_input_size(input);
   if (size < 0 || size > containerSize)
-    throw EngineError(ErrorKind::BadInput,
-                      name + ": the workbook stream claims more bytes than the file holds (damaged compound file)");
+    throw EngineError(
+        ErrorKind::BadInput,
+        name +
+            ": the workbook stream claims more bytes than the file holds (damaged compound file)");
   out.bytes.resize(static_cast<size_t>(size));
   size_t done = 0;
   while (done < out.bytes.size()) {
     size_t n = std::min<size_t>(out.bytes.size() - done, 1 << 16);
     if (!gsf_input_read(stream.get(), n, reinterpret_cast<guint8*>(out.bytes.data() + done)))
-      throw EngineError(ErrorKind::BadInput,
-                        name + ": the workbook stream is cut short at byte " +
-                            std::to_string(done) + " (damaged or truncated compound file)");
+      throw EngineError(ErrorKind::BadInput, name + ": the workbook stream is cut short at byte " +
+                                                 std::to_string(done) +
+                                                 " (damaged or truncated compound file)");
     done += n;
   }
   return out;
@@ -200,14 +212,16 @@ void writeWorkbookFile(const std::string& path, const std::vector<std::string_vi
     }
     if (ok && total < 4096) {
       std::string zeros(4096 - total, '\0');
-      ok = gsf_output_write(child.get(), zeros.size(), reinterpret_cast<const guint8*>(zeros.data()));
+      ok = gsf_output_write(child.get(), zeros.size(),
+                            reinterpret_cast<const guint8*>(zeros.data()));
     }
     if (child) ok = gsf_output_close(child.get()) && ok;
     ok = gsf_output_close(GSF_OUTPUT(root.get())) && ok;
     if (!gsf_output_is_closed(sink.get())) ok = gsf_output_close(sink.get()) && ok;
   }
   if (!ok) fail("the compound file could not be written (disk full?)");
-  if (std::rename(tempPath.c_str(), path.c_str()) != 0) fail("cannot rename the finished file into place");
+  if (std::rename(tempPath.c_str(), path.c_str()) != 0)
+    fail("cannot rename the finished file into place");
 }
 
 }  // namespace tabulor::excel

@@ -7,7 +7,8 @@
 namespace tabulor::excel {
 
 uint32_t SharedStringsWriter::add(std::string_view utf8) {
-  auto [it, inserted] = index_.try_emplace(std::string(utf8), static_cast<uint32_t>(entries_.size()));
+  auto [it, inserted] =
+      index_.try_emplace(std::string(utf8), static_cast<uint32_t>(entries_.size()));
   if (inserted) {
     std::u16string units = utf8ToUnits(utf8);
     std::string body;

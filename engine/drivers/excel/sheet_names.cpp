@@ -28,7 +28,13 @@ std::string mendSheetName(const std::string& name, const std::vector<std::string
   std::u16string units = utf8ToUnits(name);
   for (char16_t& u : units) {
     switch (u) {
-      case '[': case ']': case ':': case '*': case '?': case '/': case '\\':
+      case '[':
+      case ']':
+      case ':':
+      case '*':
+      case '?':
+      case '/':
+      case '\\':
         u = '_';
         break;
       default:

@@ -85,8 +85,9 @@ SheetSpan sheetSpan(const Workbook& book, size_t sheetIndex) {
   Record r;
   if (sheet.offset < book.globals.globalsEnd || !walker.next(r) || r.type != rec::Bof ||
       r.data.size() < 4)
-    throw bad("the sheet's position in the workbook stream does not hold its records "
-              "(damaged file)");
+    throw bad(
+        "the sheet's position in the workbook stream does not hold its records "
+        "(damaged file)");
   uint16_t kind = u16At(r.data.data() + 2);
   if (kind != 0x0010)
     throw EngineError(ErrorKind::Unsupported,
@@ -180,8 +181,9 @@ class SheetCursor : public RowCursor {
         if (lastCol < firstCol) throw bad("a MULRK record has its columns reversed (damaged file)");
       }
       if (lastCol >= MaxColumns)
-        throw bad("cell " + cellName(row, lastCol) +
-                  " lies beyond column IV, the last column of an Excel 97-2003 sheet (damaged file)");
+        throw bad(
+            "cell " + cellName(row, lastCol) +
+            " lies beyond column IV, the last column of an Excel 97-2003 sheet (damaged file)");
       if (!hasCells_) {
         minRow_ = maxRow_ = row;
         minCol_ = firstCol, maxCol_ = lastCol;

@@ -16,8 +16,10 @@
 
 namespace tabulor::excel {
 
-// A workbook read into memory: its stream and parsed globals. Shared by the cursors of
-// one opened database.
+// A workbook read into memory: its stream and parsed globals, shared by the cursors of one
+// opened database. The whole workbook stream is held (about the size of the file): the
+// compound file scatters it over sectors, and sheets are read at their stream offsets,
+// each cursor streaming rows out of it without copying the cells.
 struct Workbook {
   std::string path;
   WorkbookStream stream;

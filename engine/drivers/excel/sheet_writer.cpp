@@ -59,18 +59,22 @@ bool exactDouble(const std::string& text, double& out) {
 
 SheetWriter::SheetWriter(SharedStringsWriter& strings, std::string table, std::string file,
                          size_t columns)
-    : strings_(strings), table_(std::move(table)), file_(std::move(file)), columns_(columns),
+    : strings_(strings),
+      table_(std::move(table)),
+      file_(std::move(file)),
+      columns_(columns),
       widths_(columns, 0) {}
 
 void SheetWriter::cellText(uint16_t col, std::string_view text, const std::string& field) {
   size_t units = utf16Length(text);
   if (units > MaxCellChars)
-    throw EngineError(ErrorKind::Limit,
-                      "Cannot write " + (records_ == 0 ? std::string("the header")
-                                                       : "record " + withThousands(records_)) +
-                          " of table " + table_ + " to " + file_ + ": field " + field +
-                          " holds " + withThousands(static_cast<int64_t>(units)) +
-                          " characters, and an Excel 97-2003 cell holds at most 32,767");
+    throw EngineError(
+        ErrorKind::Limit,
+        "Cannot write " +
+            (records_ == 0 ? std::string("the header") : "record " + withThousands(records_)) +
+            " of table " + table_ + " to " + file_ + ": field " + field + " holds " +
+            withThousands(static_cast<int64_t>(units)) +
+            " characters, and an Excel 97-2003 cell holds at most 32,767");
   if (records_ <= WidthSampleRows && units > widths_[col])
     widths_[col] = static_cast<uint16_t>(std::min<size_t>(units, 60));
   uint32_t index = strings_.add(text);
@@ -100,7 +104,8 @@ void SheetWriter::cellNumber(uint16_t col, double value, uint16_t xfIndex) {
     putU16(blockCells_, xfIndex);
     putF64(blockCells_, value);
   }
-  if (records_ <= WidthSampleRows && widths_[col] < 10) widths_[col] = xfIndex == xf::DateTime ? 19 : 10;
+  if (records_ <= WidthSampleRows && widths_[col] < 10)
+    widths_[col] = xfIndex == xf::DateTime ? 19 : 10;
   if (rowFirstCol_ < 0) rowFirstCol_ = col;
   rowLastCol_ = col;
 }
@@ -115,8 +120,8 @@ void SheetWriter::writeRecord(const std::vector<Variant>& row,
                               const std::vector<std::string>& fieldNames) {
   if (records_ >= MaxDataRows)
     throw EngineError(ErrorKind::Limit,
-                      "Cannot write record " + withThousands(records_ + 1) + " of table " +
-                          table_ + " to " + file_ +
+                      "Cannot write record " + withThousands(records_ + 1) + " of table " + table_ +
+                          " to " + file_ +
                           ": an Excel 97-2003 sheet holds at most 65,536 rows, the header row "
                           "and 65,535 records; nothing after record 65,535 would fit");
   ++records_;

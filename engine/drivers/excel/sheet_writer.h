@@ -54,7 +54,7 @@ class SheetWriter {
   std::string table_, file_;
   size_t columns_;
   int64_t records_ = 0;
-  uint32_t row_ = 0;        // sheet row being written
+  uint32_t row_ = 0;  // sheet row being written
   int64_t lastUsedRow_ = -1;
   std::string body_;        // finished row blocks
   std::string blockCells_;  // cells of the current block of 32 rows

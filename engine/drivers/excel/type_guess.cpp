@@ -19,15 +19,22 @@ bool isInt32(double d) {
 
 void ColumnSample::add(const Cell& cell) {
   switch (cell.kind) {
-    case CellKind::Empty: break;
+    case CellKind::Empty:
+      break;
     case CellKind::Number:
       ++numbers;
       if (isInt32(cell.number)) ++wholeNumbers;
       break;
-    case CellKind::Date: ++dates; break;
-    case CellKind::Bool: ++booleans; break;
+    case CellKind::Date:
+      ++dates;
+      break;
+    case CellKind::Bool:
+      ++booleans;
+      break;
     case CellKind::Text:
-    case CellKind::Error: ++texts; break;
+    case CellKind::Error:
+      ++texts;
+      break;
   }
 }
 
@@ -68,25 +75,34 @@ std::vector<std::string> fieldNamesFromHeader(const std::vector<std::string>& he
 
 std::string cellText(const Cell& cell) {
   switch (cell.kind) {
-    case CellKind::Empty: return {};
-    case CellKind::Number: return shortestDouble(cell.number);
+    case CellKind::Empty:
+      return {};
+    case CellKind::Number:
+      return shortestDouble(cell.number);
     case CellKind::Date:
       if (cell.number < 1) {  // a time of day alone
         std::string iso = isoFromOleDate(cell.number);
         return iso.size() > 11 ? iso.substr(11) : "00:00:00";
       }
       return isoFromOleDate(cell.number);
-    case CellKind::Text: return std::string(cell.textView());
-    case CellKind::Bool: return cell.boolValue ? "TRUE" : "FALSE";
-    case CellKind::Error: return errorText(cell.errorCode);
+    case CellKind::Text:
+      return std::string(cell.textView());
+    case CellKind::Bool:
+      return cell.boolValue ? "TRUE" : "FALSE";
+    case CellKind::Error:
+      return errorText(cell.errorCode);
   }
   return {};
 }
 
 void cellToVariant(const Cell& cell, uint16_t columnType, Variant& out) {
   switch (cell.kind) {
-    case CellKind::Empty: out.setNull(); return;
-    case CellKind::Text: out.setText(cell.textView()); return;
+    case CellKind::Empty:
+      out.setNull();
+      return;
+    case CellKind::Text:
+      out.setText(cell.textView());
+      return;
     case CellKind::Number:
       if (columnType == VT_R8) {
         out.vt = VT_R8, out.dblVal = cell.number;
@@ -113,7 +129,8 @@ void cellToVariant(const Cell& cell, uint16_t columnType, Variant& out) {
         return;
       }
       break;
-    case CellKind::Error: break;
+    case CellKind::Error:
+      break;
   }
   out.setText(cellText(cell));
 }

@@ -9,38 +9,69 @@ namespace tabulor::excel {
 
 const char* codePageName(uint16_t cp) {
   switch (cp) {
-    case 367: return "ASCII";
-    case 437: return "CP437";
-    case 737: return "CP737";
-    case 775: return "CP775";
-    case 850: return "CP850";
-    case 852: return "CP852";
-    case 855: return "CP855";
-    case 857: return "CP857";
-    case 860: return "CP860";
-    case 861: return "CP861";
-    case 862: return "CP862";
-    case 863: return "CP863";
-    case 864: return "CP864";
-    case 865: return "CP865";
-    case 866: return "CP866";
-    case 869: return "CP869";
-    case 874: return "CP874";
-    case 932: return "CP932";
-    case 936: return "CP936";
-    case 949: return "CP949";
-    case 950: return "CP950";
-    case 1250: return "CP1250";
-    case 1251: return "CP1251";
-    case 1253: return "CP1253";
-    case 1254: return "CP1254";
-    case 1255: return "CP1255";
-    case 1256: return "CP1256";
-    case 1257: return "CP1257";
-    case 1258: return "CP1258";
+    case 367:
+      return "ASCII";
+    case 437:
+      return "CP437";
+    case 737:
+      return "CP737";
+    case 775:
+      return "CP775";
+    case 850:
+      return "CP850";
+    case 852:
+      return "CP852";
+    case 855:
+      return "CP855";
+    case 857:
+      return "CP857";
+    case 860:
+      return "CP860";
+    case 861:
+      return "CP861";
+    case 862:
+      return "CP862";
+    case 863:
+      return "CP863";
+    case 864:
+      return "CP864";
+    case 865:
+      return "CP865";
+    case 866:
+      return "CP866";
+    case 869:
+      return "CP869";
+    case 874:
+      return "CP874";
+    case 932:
+      return "CP932";
+    case 936:
+      return "CP936";
+    case 949:
+      return "CP949";
+    case 950:
+      return "CP950";
+    case 1250:
+      return "CP1250";
+    case 1251:
+      return "CP1251";
+    case 1253:
+      return "CP1253";
+    case 1254:
+      return "CP1254";
+    case 1255:
+      return "CP1255";
+    case 1256:
+      return "CP1256";
+    case 1257:
+      return "CP1257";
+    case 1258:
+      return "CP1258";
     case 10000:
-    case 32768: return "MACINTOSH";
-    default: return "CP1252";  // 1252, 32769 and anything unknown
+    case 32768:
+      return "MACINTOSH";
+    default:
+      return "CP1252";  // 1252, 32769 and anything unknown
   }
 }
 
@@ -80,15 +111,17 @@ WorkbookGlobals parseGlobals(std::string_view stream, const std::string& fileNam
   WorkbookGlobals g;
   RecordWalker walker(stream, 0);
   Record r;
-  if (!walker.next(r) || (r.type != rec::Bof && r.type != rec::Bof2 && r.type != rec::Bof3 &&
-                          r.type != rec::Bof4))
+  if (!walker.next(r) ||
+      (r.type != rec::Bof && r.type != rec::Bof2 && r.type != rec::Bof3 && r.type != rec::Bof4))
     throw EngineError(ErrorKind::BadInput,
-                      fileName + ": the workbook stream does not begin with a BOF record "
-                                 "(damaged or not an Excel workbook)");
+                      fileName +
+                          ": the workbook stream does not begin with a BOF record "
+                          "(damaged or not an Excel workbook)");
   if (r.type != rec::Bof || r.data.size() < 4)
     throw EngineError(ErrorKind::Unsupported,
-                      fileName + " is an Excel 4.0 or older workbook; only Excel 5.0 to 2003 "
-                                 "workbooks (.xls) can be read");
+                      fileName +
+                          " is an Excel 4.0 or older workbook; only Excel 5.0 to 2003 "
+                          "workbooks (.xls) can be read");
   uint16_t version = u16At(r.data.data());
   uint16_t kind = u16At(r.data.data() + 2);
   if (version == 0x0600)
@@ -96,16 +129,17 @@ WorkbookGlobals parseGlobals(std::string_view stream, const std::string& fileNam
   else if (version == 0x0500)
     g.biff = 5;
   else
-    throw EngineError(ErrorKind::Unsupported,
-                      fileName + " has a BIFF version (0x" + [&] {
-                        char b[8];
-                        std::snprintf(b, sizeof b, "%04X", version);
-                        return std::string(b);
-                      }() + ") this reader does not know; only Excel 5.0 to 2003 workbooks can be read");
+    throw EngineError(
+        ErrorKind::Unsupported, fileName + " has a BIFF version (0x" + [&] {
+          char b[8];
+          std::snprintf(b, sizeof b, "%04X", version);
+          return std::string(b);
+        }() + ") this reader does not know; only Excel 5.0 to 2003 workbooks can be read");
   if (kind != 0x0005)
     throw EngineError(ErrorKind::Unsupported,
-                      fileName + " holds a single worksheet or chart, not a workbook (Excel 5.0 "
-                                 "to 2003 workbooks can be read)");
+                      fileName +
+                          " holds a single worksheet or chart, not a workbook (Excel 5.0 "
+                          "to 2003 workbooks can be read)");
 
   bool sawEof = false;
   uint16_t xfCount = 0;
@@ -115,8 +149,9 @@ WorkbookGlobals parseGlobals(std::string_view stream, const std::string& fileNam
     switch (r.type) {
       case rec::FilePass:
         throw EngineError(ErrorKind::Unsupported,
-                          fileName + " is protected with a password (encrypted); remove the "
-                                     "password in Excel and save it again to convert it");
+                          fileName +
+                              " is protected with a password (encrypted); remove the "
+                              "password in Excel and save it again to convert it");
       case rec::CodePage:
         if (n >= 2) g.codePage = codePageName(u16At(d));
         break;
@@ -194,8 +229,9 @@ WorkbookGlobals parseGlobals(std::string_view stream, const std::string& fileNam
   }
   if (!sawEof)
     throw EngineError(ErrorKind::BadInput,
-                      fileName + ": the workbook's global records are cut short (truncated or "
-                                 "damaged file)");
+                      fileName +
+                          ": the workbook's global records are cut short (truncated or "
+                          "damaged file)");
   g.globalsEnd = walker.position();
   return g;
 }

@@ -14,9 +14,9 @@ namespace tabulor::excel {
 
 struct SheetEntry {
   std::string name;
-  uint32_t offset = 0;    // stream offset of the sheet's BOF record
-  uint8_t visibility = 0; // 0 visible, 1 hidden, 2 very hidden
-  uint8_t type = 0;       // 0 worksheet, 1 macro sheet, 2 chart, 6 VB module
+  uint32_t offset = 0;     // stream offset of the sheet's BOF record
+  uint8_t visibility = 0;  // 0 visible, 1 hidden, 2 very hidden
+  uint8_t type = 0;        // 0 worksheet, 1 macro sheet, 2 chart, 6 VB module
 };
 
 struct DefinedName {

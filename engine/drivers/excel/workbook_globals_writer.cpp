@@ -35,7 +35,7 @@ void format(std::string& out, uint16_t index, const std::u16string& text) {
 
 void xfRecord(std::string& out, uint16_t formatIndex, bool styleXf) {
   std::string d;
-  putU16(d, 0);                          // font 0
+  putU16(d, 0);  // font 0
   putU16(d, formatIndex);
   putU16(d, styleXf ? 0xFFF5 : 0x0001);  // locked; a style XF, or a cell XF of style 0
   putU8(d, 0x20);                        // aligned at the bottom
@@ -53,7 +53,8 @@ constexpr uint16_t DateFormat = 164, DateTimeFormat = 165;
 }  // namespace
 
 std::string buildGlobals(const std::vector<std::string>& sheetNames,
-                         const std::vector<size_t>& sheetSizes, const SharedStringsWriter& strings) {
+                         const std::vector<size_t>& sheetSizes,
+                         const SharedStringsWriter& strings) {
   std::string out, d;
   putU16(d, 0x0600);
   putU16(d, 0x0005);

@@ -13,7 +13,6 @@ namespace tabulor::excel {
 // Builds the globals for sheets named `sheetNames` whose substreams, in order, have the
 // byte sizes `sheetSizes` and follow the globals directly in the stream.
 std::string buildGlobals(const std::vector<std::string>& sheetNames,
-                         const std::vector<size_t>& sheetSizes,
-                         const SharedStringsWriter& strings);
+                         const std::vector<size_t>& sheetSizes, const SharedStringsWriter& strings);
 
 }  // namespace tabulor::excel

@@ -18,8 +18,7 @@ namespace {
 
 class SheetTableWriter : public TableWriter {
  public:
-  SheetTableWriter(const std::string& database, const std::string& table,
-                   const TableSchema& schema)
+  SheetTableWriter(const std::string& database, const std::string& table, const TableSchema& schema)
       : path_(database) {
     const std::string fileName(fileNameOf(path_));
     if (schema.fields.size() > static_cast<size_t>(MaxSheetColumns))
@@ -72,7 +71,9 @@ class SheetTableWriter : public TableWriter {
     sheet_->writeHeader(fieldNames_);
   }
 
-  void appendRow(const std::vector<Variant>& row) override { sheet_->writeRecord(row, fieldNames_); }
+  void appendRow(const std::vector<Variant>& row) override {
+    sheet_->writeRecord(row, fieldNames_);
+  }
 
   void finish() override {
     std::string newSheet = sheet_->finish(oldSpans_.empty());
@@ -81,8 +82,8 @@ class SheetTableWriter : public TableWriter {
     sizes.push_back(newSheet.size());
     std::string globals = buildGlobals(sheetNames_, sizes, strings_);
     if (globals.size() + newSheet.size() > 0x7FFFFFFF)
-      throw EngineError(ErrorKind::Limit, "Cannot write " + path_ +
-                                              ": the workbook would be larger than 2 GB");
+      throw EngineError(ErrorKind::Limit,
+                        "Cannot write " + path_ + ": the workbook would be larger than 2 GB");
     std::string_view oldStream = old_ ? std::string_view(old_->stream.bytes) : std::string_view();
     std::vector<std::string_view> parts{globals};
     for (const SheetSpan& span : oldSpans_)

@@ -22,7 +22,6 @@ inline constexpr const char* WriterName = "Tabulor";
 // or a known row count beyond 65,535; EngineError(Io) when the folder cannot be written;
 // EngineError(Exists) when `database` exists and is not a workbook this driver wrote.
 std::unique_ptr<TableWriter> createSheetWriter(const std::string& database,
-                                               const std::string& table,
-                                               const TableSchema& schema);
+                                               const std::string& table, const TableSchema& schema);
 
 }  // namespace tabulor::excel
