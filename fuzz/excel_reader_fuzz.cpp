@@ -23,14 +23,16 @@ struct Table {
 };
 
 const std::string& workFolder() {
-  static const std::string folder = [] {
+  // Never destroyed, so that the exit handler removing the folder can still read its name.
+  static const std::string* folder = [] {
     std::string templ =
         (std::filesystem::temp_directory_path() / "tabulor-xls-fuzz-XXXXXX").string();
     if (!mkdtemp(templ.data())) std::abort();
+    auto* name = new std::string(templ);
     std::atexit([] { std::filesystem::remove_all(workFolder()); });
-    return templ;
+    return name;
   }();
-  return folder;
+  return *folder;
 }
 
 Table readAll(SourceDatabase& db, const std::string& table) {
