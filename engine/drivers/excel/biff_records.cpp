@@ -60,7 +60,6 @@ void ContinuedReader::skip(size_t n) {
 void ContinuedReader::chars(size_t count, uint8_t flags, std::string& out) {
   bool wide = flags & 1;
   units_.clear();
-  bool anyWide = false;
   while (count > 0) {
     if (pos_ >= cur_.size()) {
       // Character data split across records: the CONTINUE begins with its own option
@@ -83,7 +82,6 @@ void ContinuedReader::chars(size_t count, uint8_t flags, std::string& out) {
       for (size_t k = 0; k < n; ++k) units_.push_back(u16At(cur_.data() + pos_ + 2 * k));
       pos_ += 2 * n;
       count -= n;
-      anyWide = true;
     } else {
       size_t n = std::min(count, avail);
       for (size_t k = 0; k < n; ++k) units_.push_back(static_cast<uint8_t>(cur_[pos_ + k]));
@@ -91,7 +89,6 @@ void ContinuedReader::chars(size_t count, uint8_t flags, std::string& out) {
       count -= n;
     }
   }
-  (void)anyWide;
   appendUtf16AsUtf8(units_, out);
 }
 
