@@ -198,6 +198,10 @@ TEST(ExcelRead, BadFilesGiveClearErrors) {
   writeFile(tmp.file("csv.xls"), "name,price\nwidget,1.5\n");
   writeFile(tmp.file("html.xls"), "<html><body><table><tr><td>1</td></tr></table></body></html>");
   writeFile(tmp.file("empty.xls"), "");
+  writeFile(tmp.file("utf16.xls"), std::string("\xFF\xFEn\0a\0m\0e\0\t\0", 12));
+  writeFile(tmp.file("xml.xls"),
+            "<?xml version=\"1.0\"?>\n<Workbook xmlns=\"urn:schemas-microsoft-com:office:"
+            "spreadsheet\"><Worksheet ss:Name=\"S\"/></Workbook>\n");
   writeFile(tmp.file("zip.xls"), std::string("PK\x03\x04", 4) + std::string(100, 'x'));
   std::string m = fixturesDir() + "/malformed/";
   struct Case {
@@ -206,6 +210,8 @@ TEST(ExcelRead, BadFilesGiveClearErrors) {
       {tmp.file("csv.xls"), "text file"},
       {tmp.file("html.xls"), "web page"},
       {tmp.file("empty.xls"), "empty"},
+      {tmp.file("utf16.xls"), "Unicode text"},
+      {tmp.file("xml.xls"), "XML spreadsheet"},
       {tmp.file("zip.xls"), "2007"},
       {tmp.file("missing.xls"), "Cannot open"},
       {m + "password_2002_40_xor.xls", "password"},

@@ -71,7 +71,19 @@ using GPtr = std::unique_ptr<T, GObjectUnref>;
                           "Excel 97-2003 workbooks can be read");
   if (head.empty())
     throw EngineError(ErrorKind::BadInput, name + " is empty, not an Excel workbook");
-  std::string lower = toLowerAscii(head.substr(0, 512));
+  if (head.size() >= 2 &&
+      ((byteAt(0) == 0xFF && byteAt(1) == 0xFE) || (byteAt(0) == 0xFE && byteAt(1) == 0xFF)))
+    throw EngineError(ErrorKind::BadInput,
+                      name +
+                          " is a Unicode text file saved under an .xls name, not an Excel "
+                          "workbook");
+  std::string lower = toLowerAscii(head);
+  if (lower.find("urn:schemas-microsoft-com:office:spreadsheet") != std::string::npos &&
+      lower.find("<workbook") != std::string::npos)
+    throw EngineError(ErrorKind::Unsupported,
+                      name +
+                          " is an Excel 2003 XML spreadsheet saved under an .xls name; only "
+                          "binary Excel 97-2003 workbooks can be read");
   if (lower.find("<html") != std::string::npos || lower.find("<table") != std::string::npos ||
       lower.find("<!doctype") != std::string::npos || lower.find("<?xml") != std::string::npos)
     throw EngineError(ErrorKind::BadInput,

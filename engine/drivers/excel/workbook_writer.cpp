@@ -81,7 +81,9 @@ class SheetTableWriter : public TableWriter {
     for (const SheetSpan& span : oldSpans_) sizes.push_back(span.end - span.begin);
     sizes.push_back(newSheet.size());
     std::string globals = buildGlobals(sheetNames_, sizes, strings_);
-    if (globals.size() + newSheet.size() > 0x7FFFFFFF)
+    size_t total = globals.size();
+    for (size_t size : sizes) total += size;
+    if (total > 0x7FFFFFFF)
       throw EngineError(ErrorKind::Limit,
                         "Cannot write " + path_ + ": the workbook would be larger than 2 GB");
     std::string_view oldStream = old_ ? std::string_view(old_->stream.bytes) : std::string_view();
