@@ -127,7 +127,7 @@ class SheetCursor : public RowCursor {
       fields_[i].name = names[i];
       fields_[i].type = guessColumnType(samples[i]);
     }
-    reset();
+    rewind();
   }
 
   const std::vector<FieldInfo>& fields() const override { return fields_; }
@@ -140,13 +140,17 @@ class SheetCursor : public RowCursor {
     return true;
   }
 
-  void reset() override {
-    if (!hasCells_) return;
-    restart();
-    readRowCells();  // the header row
-  }
+  void reset() override { rewind(); }
 
  private:
+  // Back to the first record, past the header row.
+  void rewind() {
+    if (!hasCells_) return;
+    restart();
+    readRowCells();
+  }
+
+
   EngineError bad(const std::string& why) const {
     return EngineError(ErrorKind::BadInput, book_->path + ", sheet " + table_ + ": " + why);
   }
