@@ -7,7 +7,10 @@
 #include <map>
 
 #include "engine/database.h"
+#include "engine/drivers/excel/biff_records.h"
+#include "engine/drivers/excel/compound_file.h"
 #include "engine/drivers/excel/excel_source.h"
+#include "engine/drivers/excel/workbook_globals.h"
 #include "tests/excel/excel_test_util.h"
 #include "tests/support/test_support.h"
 
@@ -246,6 +249,62 @@ TEST(ExcelRead, DamagedCompoundFilesDoNotCrash) {
   Grid g = readTable(*db, "Sayfa1$");
   ASSERT_EQ(g.size(), 3u);
   EXPECT_EQ(g[0][0], "Kategori No");
+}
+
+}  // namespace
+}  // namespace tabulor::test
+
+namespace tabulor::test {
+namespace {
+
+// Cell records may come in any row order (the format allows it; some writers do it): the
+// rows still come out in sheet order. A reset gives the same rows again.
+TEST(ExcelRead, RecordsOutOfRowOrderAndReset) {
+  TempDir tmp;
+  std::string path = tmp.file("book.xls");
+  TableSchema schema;
+  schema.fields = {{"n", VT_I4, 0, {}}, {"t", VT_BSTR, 0, {}}};
+  auto w = excel().createTable(path, "S", schema);
+  for (int i = 0; i < 100; ++i)
+    w->appendRow({Variant::i4(i), Variant::text("t" + std::to_string(i))});
+  w->finish();
+  Grid inOrder = readTable(*excel().openDatabase(path), "S$");
+  ASSERT_EQ(inOrder.size(), 101u);
+
+  // The same stream with the sheet's cell records in reverse order (same size, so every
+  // offset stays valid).
+  std::string stream = excel::readWorkbookStream(path).bytes;
+  excel::WorkbookGlobals g = excel::parseGlobals(stream, path);
+  size_t begin = g.sheets.at(0).offset;
+  excel::RecordWalker walker(stream, begin);
+  excel::Record r;
+  std::vector<std::string> before, cells, after;
+  while (walker.next(r)) {
+    std::string raw = stream.substr(r.offset, 4 + r.data.size());
+    bool cell =
+        r.type == excel::rec::LabelSst || r.type == excel::rec::Rk || r.type == excel::rec::Number;
+    (cell ? cells : cells.empty() ? before : after).push_back(raw);
+    if (r.type == excel::rec::Eof) break;
+  }
+  std::string reordered = stream.substr(0, begin);
+  for (const auto& s : before) reordered += s;
+  for (auto it = cells.rbegin(); it != cells.rend(); ++it) reordered += *it;
+  for (const auto& s : after) reordered += s;
+  reordered += stream.substr(reordered.size());
+  ASSERT_EQ(reordered.size(), stream.size());
+  ASSERT_NE(reordered, stream);
+
+  auto db = excel::openWorkbookSourceFromStream(reordered, "reordered.xls");
+  EXPECT_EQ(readTable(*db, "S$"), inOrder);
+
+  auto cursor = db->openTable("S$");
+  std::vector<Variant> row;
+  std::vector<std::vector<Variant>> first, second;
+  while (cursor->next(row)) first.push_back(row);
+  cursor->reset();
+  while (cursor->next(row)) second.push_back(row);
+  EXPECT_EQ(first.size(), 100u);
+  EXPECT_EQ(first, second);
 }
 
 }  // namespace
