@@ -1,7 +1,9 @@
 // libFuzzer target for the Excel driver's reader (and, on what it reads, its writer): every
 // input must end in rows or an EngineError, and what was read must survive a write and a
 // second read unchanged. The test suite calls fuzzExcelReaderOne on seeds and mutations;
-// built with -DTABULOR_FUZZ=ON and clang, this file runs under libFuzzer.
+// built with -DTABULOR_FUZZ=ON and clang (flags as fuzz/run.sh sets them), this file runs
+// under libFuzzer: seed it with the fixture workbooks, each preceded by a 0 byte, and with
+// their bare workbook streams, each preceded by a 1 byte.
 #include "fuzz/excel_reader_fuzz.h"
 
 #include <stdlib.h>

@@ -36,6 +36,25 @@ void initGsf() {
   (void)done;
 }
 
+// While libgsf reads a damaged file, some of its warnings go to GLib's default log domain;
+// they are silenced for the length of one read (the damage reaches the user as an
+// EngineError), and only then, so that other GLib users' warnings stay visible.
+class QuietDefaultDomain {
+ public:
+  QuietDefaultDomain()
+      : id_(g_log_set_handler(
+            nullptr,
+            static_cast<GLogLevelFlags>(G_LOG_LEVEL_CRITICAL | G_LOG_LEVEL_WARNING |
+                                        G_LOG_LEVEL_MESSAGE),
+            [](const gchar*, GLogLevelFlags, const gchar*, gpointer) {}, nullptr)) {}
+  ~QuietDefaultDomain() { g_log_remove_handler(nullptr, id_); }
+  QuietDefaultDomain(const QuietDefaultDomain&) = delete;
+  QuietDefaultDomain& operator=(const QuietDefaultDomain&) = delete;
+
+ private:
+  guint id_;
+};
+
 struct GObjectUnref {
   void operator()(void* p) const {
     if (p) g_object_unref(p);
@@ -105,6 +124,7 @@ using GPtr = std::unique_ptr<T, GObjectUnref>;
 }
 
 WorkbookStream readFromInput(GsfInput* input, const std::string& name) {
+  QuietDefaultDomain quiet;
   GError* err = nullptr;
   GPtr<GsfInfile> ole(gsf_infile_msole_new(input, &err));
   if (!ole) {
