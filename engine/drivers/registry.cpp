@@ -8,6 +8,7 @@
 
 #define TABULOR_DRIVERS(X) \
   X(text) \
+  X(jet) \
   X(excel)
 
 namespace tabulor {
