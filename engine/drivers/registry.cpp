@@ -8,7 +8,8 @@
 
 #define TABULOR_DRIVERS(X) \
   X(text) \
-  X(jet)
+  X(jet) \
+  X(excel)
 
 namespace tabulor {
 
