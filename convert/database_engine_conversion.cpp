@@ -30,6 +30,17 @@ namespace {
 
 void removeFile(const std::string& path) { std::remove(path.c_str()); }
 
+// Refuses a conversion whose deletions or outputs would hit the source file itself (a
+// source converted into its own folder in its own format): the source would be deleted
+// before it is read.
+void checkNotSource(const std::string& sourcePath, const std::string& outputPath) {
+  std::error_code ec;
+  if (std::filesystem::equivalent(sourcePath, outputPath, ec) && !ec)
+    throw EngineError(ErrorKind::Exists,
+                      "Cannot convert " + sourcePath + ": its output " + outputPath +
+                          " is the source file itself; choose another output folder");
+}
+
 // The tables of an opened source that the conversion keeps, cleaned. For the kinds whose
 // database is a folder, only the table of the chosen file is kept: converting one ticked
 // file must not convert its neighbours too.
@@ -67,8 +78,12 @@ int ConvertWithDatabaseEngine(ConversionContext& ctx, const std::string& sourceP
   const std::string base = baseName(sourcePath);
   const std::string schemaIni = joinPath(outputFolder, "schema.ini");
 
+  const std::string primaryOutput = primaryOutputPath(outputFolder, base, format);
+  checkNotSource(sourcePath, schemaIni);
+  checkNotSource(sourcePath, primaryOutput);
+
   removeFile(schemaIni);
-  removeFile(primaryOutputPath(outputFolder, base, format));
+  removeFile(primaryOutput);
 
   if (format == FormatMdb) {
     // The statements add tables to this copy; one name for the copy and the statements.
@@ -95,6 +110,7 @@ int ConvertWithDatabaseEngine(ConversionContext& ctx, const std::string& sourceP
       if (format != FormatXls && format != FormatMdb) {
         // The writers store each table under its safe file name; clear that very file.
         fileName = safeFileName(fileName);
+        checkNotSource(sourcePath, joinPath(outputFolder, fileName));
         removeFile(joinPath(outputFolder, fileName));
         if (format == FormatText)
           writePrivateProfileString(schemaIni, fileName, "Format", "TabDelimited");

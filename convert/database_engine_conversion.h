@@ -13,7 +13,8 @@ namespace tabulor {
 // Converts `sourcePath` into `outputFolder` (no trailing "/") in `format`. Returns 1 when
 // every kept table was converted, 0 when the source cannot be opened (nothing is shown).
 // A statement the engine rejects leaves as EngineError, after "schema.ini" in the output
-// folder has been removed and the connection closed.
+// folder has been removed and the connection closed. A conversion whose output would be
+// the source file itself is refused with EngineError before anything is deleted.
 int ConvertWithDatabaseEngine(ConversionContext& ctx, const std::string& sourcePath,
                               const std::string& outputFolder, TargetFormat format);
 

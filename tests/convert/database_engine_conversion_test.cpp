@@ -115,5 +115,25 @@ TEST_F(DatabaseEngineConversion, FailingStatementCleansUpAndThrows) {
   EXPECT_EQ(test::listFolder(out.path()), std::vector<std::string>{"orders.txt"});
 }
 
+TEST_F(DatabaseEngineConversion, RefusesToReplaceTheSourceItself) {
+  const std::string csv = "id\n1\n";
+  writeFile(dataFile("orders.csv"), csv);
+  writeFile(dataFile("shop.mdb"), "a database");
+  struct Case {
+    std::string source;
+    TargetFormat format;
+  } cases[] = {{"orders.csv", FormatCsv}, {"shop.mdb", FormatMdb}};
+  for (const auto& c : cases) {
+    EXPECT_THROW(ConvertWithDatabaseEngine(ctx, dataFile(c.source), src.path() + "/data", c.format),
+                 EngineError)
+        << c.source;
+  }
+  EXPECT_EQ(readFile(dataFile("orders.csv")), csv);
+  EXPECT_EQ(readFile(dataFile("shop.mdb")), "a database");
+  // Into its own folder in another format is fine.
+  EXPECT_EQ(ConvertWithDatabaseEngine(ctx, dataFile("orders.csv"), src.path() + "/data", FormatText), 1);
+  EXPECT_TRUE(fileExists(dataFile("orders.txt")));
+}
+
 }  // namespace
 }  // namespace tabulor

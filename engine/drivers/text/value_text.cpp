@@ -145,8 +145,8 @@ bool parseIsoDate(std::string_view t, Variant& out) {
     if (t[10] != ' ' || !digits(t, 11, 2, p.hour) || t[13] != ':' || !digits(t, 14, 2, p.minute) ||
         t[16] != ':' || !digits(t, 17, 2, p.second))
       return false;
-    // Midnight is written as the date alone, so its long form does not come back as it was.
-    if (p.hour == 0 && p.minute == 0 && p.second == 0) return false;
+    // Midnight written out in full is the same instant as the date alone, which is how it
+    // is written back; date-time columns exported by other programs look like this.
   }
   auto date = oleDateFromParts(p);
   if (!date) return false;
