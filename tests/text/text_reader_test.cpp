@@ -145,6 +145,16 @@ TEST(TextReader, EncodingIsChosenPerFileAndDecodedAcrossChunks) {
   EXPECT_EQ(table.rows[0][0].str, "Zo\xC3\x83\xC2\xAB");  // the two bytes as cp1252
   EXPECT_EQ(table.rows.back()[0].str, "caf\xC3\xA9");
 
+  // Beyond the probed start a file is read as UTF-8 and a stray byte as Windows-1252, so
+  // opening a large file does not read all of it first.
+  std::string large = "n,v\n";
+  while (large.size() < (5u << 20)) large += "Zo\xC3\xAB,\"a,b\"\n";
+  large += "caf\xE9,x\n";
+  writeFile(dir.file("large.csv"), large);
+  table = readTextTable(dir.path(), "large.csv");
+  EXPECT_EQ(table.rows.front()[0].str, "Zo\xC3\xAB");
+  EXPECT_EQ(table.rows.back()[0].str, "caf\xC3\xA9");
+
   std::string utf16 = "\xFF\xFE";
   std::string text = "n,v\n";
   for (int i = 0; i < 60000; ++i) text += "\xF0\x9F\x98\x80x,\xC3\xAB\n";

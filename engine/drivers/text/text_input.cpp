@@ -19,6 +19,10 @@ namespace tabulor {
 namespace {
 
 constexpr size_t ChunkBytes = 1 << 20;
+// How much of a file without byte-order mark is checked to choose between UTF-8 and an
+// 8-bit code page. The rest is checked chunk by chunk as it is read, so opening a file (a
+// preview reads two records) never reads the whole of it.
+constexpr uint64_t EncodingProbeBytes = 4 << 20;
 
 bool allDigits(std::string_view s) {
   if (s.empty()) return false;
@@ -89,7 +93,7 @@ TextInput::TextInput(const std::string& path, std::string displayName,
   if (got >= 3 && bom[0] == 0xEF && bom[1] == 0xBB && bom[2] == 0xBF) {
     // Marked as UTF-8; stray invalid bytes are read one by one as Windows-1252 so that the
     // text stays valid UTF-8 inside the program.
-    encoding_ = wholeFileIsUtf8() ? TextEncoding::Utf8 : TextEncoding::Utf8Repaired;
+    encoding_ = TextEncoding::Utf8Repaired;
     dataStart_ = 3;
   } else if (got >= 2 && bom[0] == 0xFF && bom[1] == 0xFE) {
     encoding_ = TextEncoding::Utf16Le;
@@ -101,10 +105,12 @@ TextInput::TextInput(const std::string& path, std::string displayName,
     encoding_ = TextEncoding::Utf16Le;
   } else if (set == "1201" || set == "utf-16be") {
     encoding_ = TextEncoding::Utf16Be;
-  } else if (wholeFileIsUtf8()) {
+  } else if (startIsUtf8()) {
     // Also for files that declare an 8-bit character set: text in those is almost never
-    // valid UTF-8 unless it is plain ASCII, which reads the same either way.
-    encoding_ = TextEncoding::Utf8;
+    // valid UTF-8 unless it is plain ASCII, which reads the same either way. An invalid
+    // byte beyond the probed start is read as Windows-1252, as it would have been had
+    // the whole file been taken for Windows-1252.
+    encoding_ = fileSize_ <= EncodingProbeBytes ? TextEncoding::Utf8 : TextEncoding::Utf8Repaired;
   } else if (set.empty() || set == "ansi" || set == "1252" || set == "windows-1252" ||
              set == "cp1252" || set == "utf-8" || set == "65001") {
     encoding_ = TextEncoding::Cp1252;
@@ -138,12 +144,13 @@ size_t TextInput::readRaw(char* dst, size_t capacity) {
   return total;
 }
 
-bool TextInput::wholeFileIsUtf8() {
+bool TextInput::startIsUtf8() {
   if (::lseek(fd_, 0, SEEK_SET) < 0) return false;
   size_t chunkBytes = std::clamp<uint64_t>(fileSize_, 4096, ChunkBytes);
   std::string buffer(chunkBytes + 4, '\0');
   size_t carried = 0;
-  for (;;) {
+  for (uint64_t probed = 0;; probed += chunkBytes) {
+    if (probed >= EncodingProbeBytes) return true;
     size_t n = readRaw(buffer.data() + carried, chunkBytes);
     size_t have = carried + n;
     std::string_view chunk(buffer.data(), have);
@@ -200,7 +207,11 @@ size_t TextInput::read(char* dst, size_t capacity) {
     } else if (encoding_ == TextEncoding::Utf8Repaired) {
       size_t whole = atEnd ? raw_.size() : completeUtf8Prefix(raw_);
       carry_.assign(raw_, whole, std::string::npos);
-      decoded_ = repairUtf8(std::string_view(raw_).substr(0, whole));
+      std::string_view text = std::string_view(raw_).substr(0, whole);
+      if (isValidUtf8(text))
+        decoded_.assign(text);
+      else
+        decoded_ = repairUtf8(text);
     } else if (encoding_ == TextEncoding::Cp1252) {
       decoded_ = cp1252ToUtf8(raw_);
     } else {

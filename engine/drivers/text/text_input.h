@@ -1,6 +1,6 @@
 // TextInput: the bytes of one text file as UTF-8, whatever the file's encoding. It picks
-// the encoding (byte-order mark, a forced character set, or a whole-file UTF-8 check that
-// falls back to Windows-1252) and converts chunk by chunk, so a file of any size is read
+// the encoding (byte-order mark, a forced character set, or a UTF-8 check of the file's
+// start that falls back to Windows-1252) and converts chunk by chunk, so a file of any size is read
 // in constant memory.
 #pragma once
 
@@ -12,7 +12,7 @@ namespace tabulor {
 
 enum class TextEncoding {
   Utf8,
-  Utf8Repaired,  // marked UTF-8 but with invalid bytes: those read as Windows-1252
+  Utf8Repaired,  // UTF-8 checked chunk by chunk: invalid bytes read as Windows-1252
   Utf16Le,
   Utf16Be,
   Cp1252,
@@ -23,8 +23,9 @@ class TextInput {
  public:
   // Opens `path`. `characterSet` is a schema.ini CharacterSet value ("" when none):
   // ANSI, OEM, UTF-8, UNICODE or a code page number/name. A byte-order mark always wins;
-  // without one, UTF-8 is used when the whole file is valid UTF-8, else the character set
-  // given, else Windows-1252. `displayName` names the file in error descriptions.
+  // without one, UTF-8 is used when the file's first megabytes are valid UTF-8 (a later
+  // invalid byte is read as Windows-1252), else the character set given, else
+  // Windows-1252. `displayName` names the file in error descriptions.
   // Throws EngineError(Io) when the file cannot be opened or read.
   TextInput(const std::string& path, std::string displayName, const std::string& characterSet);
   ~TextInput();
@@ -43,7 +44,7 @@ class TextInput {
 
  private:
   size_t readRaw(char* dst, size_t capacity);
-  bool wholeFileIsUtf8();
+  bool startIsUtf8();  // the first few megabytes are valid UTF-8
 
   int fd_ = -1;
   std::string displayName_;
