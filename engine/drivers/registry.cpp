@@ -7,7 +7,10 @@
 #include "engine/file_names.h"
 
 #define TABULOR_DRIVERS(X) \
-  X(text)
+  X(text)                  \
+  X(dbase3)                \
+  X(dbase4)                \
+  X(dbase5)
 
 namespace tabulor {
 
