@@ -2,7 +2,7 @@
 // value fits: text becomes C sized to its longest value (or a memo past 254 bytes), numbers
 // N with the width and decimals that hold every value, dates D, booleans L. A column whose
 // values are of mixed kinds (a text guess broken by a later row) is written as text.
-// Text is Windows-1252 (language driver 0x57) unless some value has no byte there; then the
+// Text is Windows-1252 (language driver 0x03) unless some value has no byte there; then the
 // whole table is UTF-8 and a ".cpg" sidecar says so, as GIS tools read it.
 #include "engine/drivers/dbase/dbf_writer.h"
 
@@ -28,7 +28,8 @@ namespace tabulor::dbase {
 namespace {
 
 inline constexpr uint32_t MaxCharLength = 254;
-inline constexpr uint8_t LanguageDriverAnsi = 0x57;
+// "Windows ANSI": GDAL reads 0x57 as ISO-8859-1 and drops the characters at 0x80..0x9F.
+inline constexpr uint8_t LanguageDriverAnsi = 0x03;
 
 int maxNumericWidth(Dialect d) { return d == Dialect::DbaseIII ? 19 : 20; }
 size_t maxFields(Dialect d) { return d == Dialect::DbaseIII ? 128 : 255; }

@@ -122,7 +122,10 @@ uint32_t MemoWriter::append(const std::string& text) {
     putU32(head, 4, static_cast<uint32_t>(text.size() + 8));
     file_.write(head);
     file_.write(text);
-    used = text.size() + 8;
+    // Past the stated length, so outside the memo; readers that ignore the length and read
+    // to dBASE IV's 0x1F filler (as dbfread does) still stop at the right place.
+    file_.put('\x1F');
+    used = text.size() + 9;
   }
   uint64_t blocks = (used + DbtBlockSize - 1) / DbtBlockSize;
   uint64_t pad = blocks * DbtBlockSize - used;
