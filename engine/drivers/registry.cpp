@@ -10,7 +10,8 @@
   X(text)                  \
   X(dbase3)                \
   X(dbase4)                \
-  X(dbase5)
+  X(dbase5)                \
+  X(html)
 
 namespace tabulor {
 

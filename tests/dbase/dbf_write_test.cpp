@@ -137,7 +137,7 @@ TEST(DbfWrite, TextOutsideWindows1252IsWrittenAsUtf8WithACpgSidecar) {
 const char* const DbfreadDump =
     "/usr/bin/python3 -c 'import sys,csv,dbfread\n"
     "t=dbfread.DBF(sys.argv[1], encoding=(sys.argv[2] or None), char_decode_errors=\"strict\")\n"
-    "w=csv.writer(sys.stdout, lineterminator=\"\\n\")\n"
+    "w=csv.writer(sys.stdout, lineterminator=\"\\n\", quoting=csv.QUOTE_ALL)\n"
     "w.writerow(t.field_names)\n"
     "[w.writerow([\"\" if v is None else v for v in r.values()]) for r in t]' ";
 
