@@ -11,7 +11,8 @@
   X(dbase3)                \
   X(dbase4)                \
   X(dbase5)                \
-  X(html)
+  X(html)                  \
+  X(lotus)
 
 namespace tabulor {
 
