@@ -1,0 +1,36 @@
+// The conversion driver: the per-file rule that picks an engine for each source, the
+// output-folder normalisation, and the command-line batch run.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "convert/catalogue.h"
+#include "convert/conversion_context.h"
+
+namespace tabulor {
+
+// A workbook goes to the spreadsheet application first and to the database engine when the
+// application declines it; every other file goes to the database engine. Engine errors of
+// a statement leave as EngineError.
+void convertOneFile(ConversionContext& ctx, const std::string& sourcePath,
+                    const std::string& outputFolder, TargetFormat format);
+
+// The folder without its trailing "/" characters ("" stays "").
+std::string normaliseOutputFolder(std::string folder);
+
+// Exit statuses of a batch run.
+enum BatchStatus { BatchFinished = 0, BatchFailed = 1, BatchNoFiles = 2 };
+
+struct BatchArguments {
+  std::vector<std::string> sources;  // patterns or paths, scanned in turn
+  std::string format;                // keyword
+  std::string output;                // output folder
+};
+
+// Runs a batch conversion: scans every source pattern, maps the keyword (text when it
+// matches nothing), normalises the folder, converts each file. A statement error is shown
+// through ctx.messages with the caption "Tabulor" and ends the run.
+BatchStatus runBatch(ConversionContext& ctx, const BatchArguments& args);
+
+}  // namespace tabulor

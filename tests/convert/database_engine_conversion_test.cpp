@@ -1,0 +1,119 @@
+// The database-engine conversion of one file: output-folder preparation, table choice,
+// output names, the schema.ini life cycle and clean-up when a statement fails.
+#include "convert/database_engine_conversion.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "engine/driver.h"
+#include "engine/engine_error.h"
+#include "tests/support/test_support.h"
+
+namespace tabulor {
+namespace {
+
+using test::fileExists;
+using test::readFile;
+using test::TempDir;
+using test::writeFile;
+
+TEST(TableCleaning, KeepsUserTablesWithCleanedNames) {
+  struct Case {
+    const char* listed;
+    int32_t attributes;
+    SourceKind kind;
+    std::optional<std::string> kept;
+  } cases[] = {
+      {"Jan$", 0, SourceKind::SourceWorkbook, "Jan"},
+      {"'My Sheet$'", 0, SourceKind::SourceWorkbook, "My Sheet"},
+      {"''Odd$''", 0, SourceKind::SourceWorkbook, "Odd"},
+      {"Print_Area", 0, SourceKind::SourceWorkbook, std::nullopt},  // a named range
+      {"'Sheet 1'!Range", 0, SourceKind::SourceWorkbook, std::nullopt},
+      {"'", 0, SourceKind::SourceWorkbook, std::nullopt},
+      {"$", 0, SourceKind::SourceWorkbook, ""},
+      {"MSysObjects", TableAttrSystem, SourceKind::SourceDatabase, std::nullopt},
+      {"Linked", TableAttrLinked, SourceKind::SourceDatabase, std::nullopt},
+      {"Orders", 0, SourceKind::SourceDatabase, "Orders"},
+      {"'quoted'", 0, SourceKind::SourceDatabase, "'quoted"},
+      {"orders#csv", 0, SourceKind::SourceCsv, "orders#csv"},
+      {"Sales$", 0, SourceKind::SourceDbase, "Sales$"},
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(keptTableName({c.listed, c.attributes, ""}, c.kind), c.kept) << c.listed;
+}
+
+class DatabaseEngineConversion : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::filesystem::create_directories(src.path() + "/data");
+    std::filesystem::create_directories(out.path());
+    ctx = {program.path() + "/", &db, &messages};
+    writeFile(program.file("Blank.mdb"), "template bytes");
+  }
+  std::string dataFile(const std::string& name) { return src.path() + "/data/" + name; }
+  std::string outFile(const std::string& name) { return out.path() + "/" + name; }
+
+  TempDir src, out, program;
+  Database db;
+  RecordingMessages messages;
+  ConversionContext ctx;
+};
+
+TEST_F(DatabaseEngineConversion, ConvertsOnlyTheChosenFileOfAFolderSource) {
+  writeFile(dataFile("orders.csv"), "id,name\n1,a\n2,b\n");
+  writeFile(dataFile("other.csv"), "x\n9\n");
+  writeFile(dataFile("notes.txt"), "y\n8\n");
+  writeFile(outFile("orders.csv"), "stale");  // the primary output is replaced
+
+  EXPECT_EQ(ConvertWithDatabaseEngine(ctx, dataFile("orders.csv"), out.path(), FormatCsv), 1);
+
+  EXPECT_EQ(test::listFolder(out.path()), std::vector<std::string>{"orders.csv"});
+  auto rows = test::parseCsv(readFile(outFile("orders.csv")));
+  ASSERT_EQ(rows.size(), 3u);
+  EXPECT_EQ(rows[0], (std::vector<std::string>{"id", "name"}));
+  EXPECT_EQ(rows[2], (std::vector<std::string>{"2", "b"}));
+  EXPECT_FALSE(db.IsOpen());
+}
+
+TEST_F(DatabaseEngineConversion, TextTargetIsTabDelimitedAndLeavesNoSchemaIni) {
+  writeFile(dataFile("data.txt"), "a,b\n1,x y\n");
+  writeFile(outFile("schema.ini"), "[kept.txt]\r\nFormat=CSVDelimited\r\n");  // the user's own
+
+  for (int run = 0; run < 2; ++run)
+    EXPECT_EQ(ConvertWithDatabaseEngine(ctx, dataFile("data.txt"), out.path(), FormatText), 1);
+
+  EXPECT_FALSE(fileExists(outFile("schema.ini")));
+  std::string text = readFile(outFile("data.txt"));
+  EXPECT_NE(text.find("a\tb"), std::string::npos) << text;
+  EXPECT_NE(text.find("1\tx y"), std::string::npos) << text;
+}
+
+TEST_F(DatabaseEngineConversion, SourceThatCannotBeOpenedReturnsZeroAfterPreparingTheFolder) {
+  writeFile(outFile("missing.mdb"), "old output");
+  writeFile(outFile("schema.ini"), "[x]\r\n");
+  EXPECT_EQ(ConvertWithDatabaseEngine(ctx, dataFile("missing.mdb"), out.path(), FormatMdb), 0);
+  // The template copy replaced the old output before the open failed, and stays.
+  EXPECT_EQ(readFile(outFile("missing.mdb")), "template bytes");
+  EXPECT_FALSE(fileExists(outFile("schema.ini")));
+  EXPECT_TRUE(messages.shown.empty());
+  EXPECT_FALSE(db.IsOpen());
+
+  writeFile(dataFile("report.doc"), "not a database at all");
+  EXPECT_EQ(ConvertWithDatabaseEngine(ctx, dataFile("report.doc"), out.path(), FormatCsv), 0);
+}
+
+TEST_F(DatabaseEngineConversion, FailingStatementCleansUpAndThrows) {
+  writeFile(dataFile("orders.txt"), "id\n1\n");
+  // A folder occupies the output's name, so the statement cannot write its file.
+  std::filesystem::create_directories(outFile("orders.txt") + "/inside");
+
+  EXPECT_THROW(ConvertWithDatabaseEngine(ctx, dataFile("orders.txt"), out.path(), FormatText),
+               EngineError);
+  EXPECT_FALSE(fileExists(outFile("schema.ini")));
+  EXPECT_FALSE(db.IsOpen());
+  EXPECT_EQ(test::listFolder(out.path()), std::vector<std::string>{"orders.txt"});
+}
+
+}  // namespace
+}  // namespace tabulor
