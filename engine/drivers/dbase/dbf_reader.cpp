@@ -497,8 +497,11 @@ class DbfFolder : public SourceDatabase {
 
 std::unique_ptr<SourceDatabase> openDbfDatabase(const std::string& name) {
   if (isDirectory(name)) return std::make_unique<DbfFolder>(name, std::string());
-  if (isRegularFile(name))
+  if (isRegularFile(name)) {
+    // A single file is this driver's only when its header holds together.
+    openDbfTable(name, std::string(fileNameOf(name)));
     return std::make_unique<DbfFolder>(folderOf(name), std::string(fileNameOf(name)));
+  }
   throw EngineError(ErrorKind::NotFound, "The folder " + name + " does not exist");
 }
 
