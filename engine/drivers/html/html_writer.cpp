@@ -133,7 +133,7 @@ class HtmlWriter : public TableWriter {
     appendEscaped(file_, title);
     file_.write("</caption>\n<thead>\n<tr>");
     for (const auto& f : schema.fields) {
-      file_.write(isNumeric(f.type) ? "<th class=\"n\">" : "<th>");
+      file_.write(isNumeric(f.type) ? "<th class=n>" : "<th>");
       appendEscaped(file_, f.name);
       file_.write("</th>");
     }
@@ -152,7 +152,7 @@ class HtmlWriter : public TableWriter {
         file_.write("<td>");
         appendEscaped(file_, v->str);
       } else {
-        file_.write(isNumeric(v->vt) ? "<td class=\"n\">" : "<td>");
+        file_.write(isNumeric(v->vt) ? "<td class=n>" : "<td>");
         std::string_view fast = fastText(*v, scratch_);
         if (!fast.empty()) {
           file_.write(fast);  // digits, signs, dates: nothing to escape
