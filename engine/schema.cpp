@@ -1,8 +1,10 @@
 // Column statistics gathered in the engine's pre-pass for writers that size their columns.
 #include "engine/schema.h"
 
+#include <charconv>
 #include <cmath>
 
+#include "engine/ole_date.h"
 #include "engine/text_codec.h"
 
 namespace tabulor {
@@ -63,6 +65,28 @@ bool fitsWindows1252(std::string_view text) {
   return true;
 }
 
+// Length of variantToText(v) for the kinds whose text is ASCII and cheap to measure without
+// formatting it (the statistics pass sees every value of a table); -1 for the others.
+int64_t shownLength(const Variant& v) {
+  char buf[64];
+  switch (v.vt) {
+    case VT_I2: return std::to_chars(buf, buf + sizeof buf, v.iVal).ptr - buf;
+    case VT_I4: return std::to_chars(buf, buf + sizeof buf, v.lVal).ptr - buf;
+    case VT_UI1: return std::to_chars(buf, buf + sizeof buf, v.bVal).ptr - buf;
+    case VT_BOOL: return v.boolVal ? 4 : 5;
+    case VT_R8:
+      if (v.dblVal == 0 || !std::isfinite(v.dblVal)) return -1;
+      return std::to_chars(buf, buf + sizeof buf, v.dblVal).ptr - buf;
+    case VT_DATE: {
+      auto p = partsFromOleDate(v.date);
+      if (!p) return -1;
+      return (p->hour || p->minute || p->second) ? 19 : 10;  // YYYY-MM-DD[ HH:MM:SS]
+    }
+    default:
+      return -1;
+  }
+}
+
 }  // namespace
 
 void accumulateStats(ColumnStats& s, const Variant& v) {
@@ -109,6 +133,12 @@ void accumulateStats(ColumnStats& s, const Variant& v) {
       int decimals = decimalsNeeded(number);
       if (decimals > s.maxDecimals) s.maxDecimals = decimals;
     }
+  }
+  int64_t length = shownLength(v);
+  if (length >= 0) {  // ASCII: as many bytes as characters
+    if (length > s.maxTextBytes) s.maxTextBytes = length;
+    if (length > s.maxTextChars) s.maxTextChars = length;
+    return;
   }
   const std::string text = v.vt == VT_BSTR ? std::string() : variantToText(v);
   const std::string& shown = v.vt == VT_BSTR ? v.str : text;

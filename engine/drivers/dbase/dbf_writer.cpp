@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <charconv>
 #include <cmath>
 #include <cstring>
 #include <optional>
@@ -141,10 +142,17 @@ bool padDecimals(std::string_view text, int decimals, std::string& out) {
 // The N-field text of a numeric value; false when the value is not a number.
 bool numberText(const Variant& v, int decimals, std::string& out) {
   out.clear();
+  char digits[24];
   switch (v.vt) {
-    case VT_I2: return padDecimals(std::to_string(v.iVal), decimals, out);
-    case VT_I4: return padDecimals(std::to_string(v.lVal), decimals, out);
-    case VT_UI1: return padDecimals(std::to_string(v.bVal), decimals, out);
+    case VT_I2:
+      return padDecimals({digits, static_cast<size_t>(std::to_chars(digits, digits + 24, v.iVal).ptr - digits)},
+                         decimals, out);
+    case VT_I4:
+      return padDecimals({digits, static_cast<size_t>(std::to_chars(digits, digits + 24, v.lVal).ptr - digits)},
+                         decimals, out);
+    case VT_UI1:
+      return padDecimals({digits, static_cast<size_t>(std::to_chars(digits, digits + 24, v.bVal).ptr - digits)},
+                         decimals, out);
     case VT_CY: {
       uint64_t magnitude = v.cyVal < 0 ? 0 - static_cast<uint64_t>(v.cyVal) : static_cast<uint64_t>(v.cyVal);
       char frac[8];
@@ -170,8 +178,10 @@ bool numberText(const Variant& v, int decimals, std::string& out) {
     return false;
   if (d == 0) d = 0;  // no "-0"
   out.clear();
-  std::string shortest = shortestDouble(d);
-  if (shortest.find_first_of("eE") == std::string::npos && padDecimals(shortest, decimals, out))
+  char shortestBuf[64];
+  std::string_view shortest(shortestBuf, static_cast<size_t>(
+                                             std::to_chars(shortestBuf, shortestBuf + 64, d).ptr - shortestBuf));
+  if (shortest.find_first_of("eE") == std::string_view::npos && padDecimals(shortest, decimals, out))
     return true;
   out.clear();
   char buffer[400];
@@ -300,9 +310,15 @@ void DbfWriter::appendRow(const std::vector<Variant>& row) {
         if (v.vt == VT_DATE) parts = partsFromOleDate(v.date);
         if (!parts || (v.vt == VT_DATE && v.date != std::floor(v.date)))
           fail(col, "value \"" + variantToText(v) + "\" does not fit a dBASE date field");
-        char buffer[16];
-        std::snprintf(buffer, sizeof buffer, "%04d%02d%02d", parts->year, parts->month, parts->day);
-        std::memcpy(p, buffer, 8);
+        int digits[3] = {parts->year, parts->month, parts->day}, widths[3] = {4, 2, 2};
+        char* at = p;
+        for (int k = 0; k < 3; ++k) {
+          for (int w = widths[k] - 1; w >= 0; --w) {
+            at[w] = static_cast<char>('0' + digits[k] % 10);
+            digits[k] /= 10;
+          }
+          at += widths[k];
+        }
         break;
       }
       case ColumnKind::Logical:
