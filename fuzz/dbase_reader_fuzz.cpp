@@ -23,14 +23,17 @@ struct Table {
   std::vector<std::vector<Variant>> rows;
 };
 
+// Never destroyed: the exit handler that removes the folder runs after static destructors
+// registered before it, so a static std::string would be gone by then.
 const std::string& workFolder() {
-  static const std::string folder = [] {
-    std::string templ = (std::filesystem::temp_directory_path() / "tabulor-dbf-fuzz-XXXXXX").string();
-    if (!mkdtemp(templ.data())) std::abort();
+  static const std::string* folder = [] {
+    auto* templ = new std::string(
+        (std::filesystem::temp_directory_path() / "tabulor-dbf-fuzz-XXXXXX").string());
+    if (!mkdtemp(templ->data())) std::abort();
     std::atexit([] { std::filesystem::remove_all(workFolder()); });
     return templ;
   }();
-  return folder;
+  return *folder;
 }
 
 void writeBytes(const std::string& path, const uint8_t* data, size_t size) {
