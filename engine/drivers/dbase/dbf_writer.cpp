@@ -83,9 +83,10 @@ ColumnPlan planColumn(const FieldInfo& f, bool haveStats, bool utf8, Dialect dia
     } else if (isNumericType(f.type)) {
       c.kind = ColumnKind::Number;
       c.field.type = 'N';
-      bool whole = f.type == VT_I2 || f.type == VT_I4 || f.type == VT_UI1;
-      c.field.length = haveStats ? (f.type == VT_I2 ? 6 : 11) : (f.type == VT_UI1 ? 3 : f.type == VT_I2 ? 6 : 11);
-      if (!whole) {
+      if (f.type == VT_UI1 || f.type == VT_I2 || f.type == VT_I4) {
+        c.field.length = f.type == VT_UI1 ? 3 : f.type == VT_I2 ? 6 : 11;
+      } else {
+        // Without statistics a value that does not fit fails its row, never silently.
         c.field.length = static_cast<uint32_t>(maxNumericWidth(dialect));
         c.field.decimals = haveStats ? 0 : 4;
       }
