@@ -50,10 +50,20 @@ bool fitsWindows1252(std::string_view text) {
     auto c = static_cast<unsigned char>(text[i]);
     char32_t cp;
     int extra;
-    if (c < 0x80) { ++i; continue; }
-    if (c >= 0xF0) { cp = c & 0x07; extra = 3; }
-    else if (c >= 0xE0) { cp = c & 0x0F; extra = 2; }
-    else { cp = c & 0x1F; extra = 1; }
+    if (c < 0x80) {
+      ++i;
+      continue;
+    }
+    if (c >= 0xF0) {
+      cp = c & 0x07;
+      extra = 3;
+    } else if (c >= 0xE0) {
+      cp = c & 0x0F;
+      extra = 2;
+    } else {
+      cp = c & 0x1F;
+      extra = 1;
+    }
     ++i;
     for (int k = 0; k < extra && i < text.size(); ++k, ++i)
       cp = (cp << 6) | (static_cast<unsigned char>(text[i]) & 0x3F);
@@ -70,10 +80,14 @@ bool fitsWindows1252(std::string_view text) {
 int64_t shownLength(const Variant& v) {
   char buf[64];
   switch (v.vt) {
-    case VT_I2: return std::to_chars(buf, buf + sizeof buf, v.iVal).ptr - buf;
-    case VT_I4: return std::to_chars(buf, buf + sizeof buf, v.lVal).ptr - buf;
-    case VT_UI1: return std::to_chars(buf, buf + sizeof buf, v.bVal).ptr - buf;
-    case VT_BOOL: return v.boolVal ? 4 : 5;
+    case VT_I2:
+      return std::to_chars(buf, buf + sizeof buf, v.iVal).ptr - buf;
+    case VT_I4:
+      return std::to_chars(buf, buf + sizeof buf, v.lVal).ptr - buf;
+    case VT_UI1:
+      return std::to_chars(buf, buf + sizeof buf, v.bVal).ptr - buf;
+    case VT_BOOL:
+      return v.boolVal ? 4 : 5;
     case VT_R8:
       if (v.dblVal == 0 || !std::isfinite(v.dblVal)) return -1;
       return std::to_chars(buf, buf + sizeof buf, v.dblVal).ptr - buf;

@@ -54,7 +54,8 @@ Table readAll(const std::string& folder, const std::string& table) {
 // Number text without the trailing zeros of its fraction ("12.50" and "12.5" are one
 // value; a column's decimals pad every value to the same count).
 std::string canonical(std::string text) {
-  if (text.find_first_not_of("-0123456789.") != std::string::npos || text.find('.') == std::string::npos)
+  if (text.find_first_not_of("-0123456789.") != std::string::npos ||
+      text.find('.') == std::string::npos)
     return text;
   while (text.back() == '0') text.pop_back();
   if (text.back() == '.') text.pop_back();
@@ -113,17 +114,18 @@ bool fuzzDbaseReaderOne(const uint8_t* data, size_t size, std::string* failure) 
     return false;
   }
   if (second.fields.size() != first.fields.size() || second.rows.size() != first.rows.size()) {
-    *failure = std::to_string(first.fields.size()) + " fields and " + std::to_string(first.rows.size()) +
-               " rows came back as " + std::to_string(second.fields.size()) + " and " +
-               std::to_string(second.rows.size());
+    *failure = std::to_string(first.fields.size()) + " fields and " +
+               std::to_string(first.rows.size()) + " rows came back as " +
+               std::to_string(second.fields.size()) + " and " + std::to_string(second.rows.size());
     return false;
   }
   for (size_t r = 0; r < first.rows.size(); ++r)
     for (size_t c = 0; c < first.fields.size(); ++c) {
       std::string a = variantToText(first.rows[r][c]), b = variantToText(second.rows[r][c]);
       double x = 0, y = 0;
-      bool sameNumber = variantToDouble(first.rows[r][c], x) && variantToDouble(second.rows[r][c], y) &&
-                        first.rows[r][c].vt != VT_BSTR && x == y;
+      bool sameNumber = variantToDouble(first.rows[r][c], x) &&
+                        variantToDouble(second.rows[r][c], y) && first.rows[r][c].vt != VT_BSTR &&
+                        x == y;
       if (a != b && !sameNumber && canonical(a) != canonical(b)) {
         *failure = "row " + std::to_string(r + 1) + " field " + std::to_string(c + 1) + ": \"" + a +
                    "\" came back as \"" + b + "\"";

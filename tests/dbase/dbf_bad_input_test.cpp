@@ -97,7 +97,8 @@ TEST(DbfBadInput, LyingHeadersAndShortFilesAreNamedErrors) {
       {"not a dBASE file", [](Sample& s) { s.dbf = "PK\x03\x04 this is a zip file, not a table"; },
        "not a dBASE table"},
       {"empty file", [](Sample& s) { s.dbf.clear(); }, "too short"},
-      {"memo file cut short", [](Sample& s) { s.dbt.resize(700); }, "runs past the end of the memo file"},
+      {"memo file cut short", [](Sample& s) { s.dbt.resize(700); },
+       "runs past the end of the memo file"},
       {"memo file missing", [](Sample& s) { s.dbt.clear(); }, "t.dbt is missing"},
       {"memo pointer past the memo file",
        [](Sample& s) { std::memcpy(s.dbf.data() + s.dbf.find("         1"), "     99999", 10); },
@@ -149,7 +150,8 @@ TEST(DbfBadInput, FuzzTargetOnRealTablesAndRandomDamage) {
     int flips = 1 + static_cast<int>(random() % 8);
     for (int k = 0; k < flips; ++k) {
       // Mostly the header and descriptors, where a byte changes the most.
-      size_t at = 5 + random() % (round % 3 == 0 ? std::min<size_t>(200, input.size() - 5) : input.size() - 5);
+      size_t at = 5 + random() % (round % 3 == 0 ? std::min<size_t>(200, input.size() - 5)
+                                                 : input.size() - 5);
       input[at] = static_cast<char>(random());
     }
     if (round % 7 == 0) input.resize(5 + random() % (input.size() - 5));

@@ -68,14 +68,16 @@ TEST_P(FixtureTables, ReadsTheValuesTheIndependentReaderReads) {
   const Case c = GetParam();
   std::string dbfFolder = fixturesDir() + "/dbf";
   Table t = readDbf(dbfFolder, c.base);
-  auto expected = parseCsv(readFile(fixturesDir() + "/expected/" + c.base + ".dbf." + c.base + ".csv"));
+  auto expected =
+      parseCsv(readFile(fixturesDir() + "/expected/" + c.base + ".dbf." + c.base + ".csv"));
   ASSERT_FALSE(expected.empty());
   const auto& header = expected[0];
   ASSERT_EQ(header.size(), t.fields.size());
   for (size_t i = 0; i < header.size(); ++i) {
     // GDAL renames a repeated field name by appending a number.
     bool gdalRename = c.reader == Reader::Gdal && header[i] == t.fields[i].name + "2";
-    EXPECT_TRUE(header[i] == t.fields[i].name || gdalRename) << header[i] << " / " << t.fields[i].name;
+    EXPECT_TRUE(header[i] == t.fields[i].name || gdalRename)
+        << header[i] << " / " << t.fields[i].name;
   }
   if (c.totalRecords >= 0)
     ASSERT_EQ(static_cast<size_t>(c.totalRecords), t.rows.size()) << c.base;
@@ -89,12 +91,14 @@ TEST_P(FixtureTables, ReadsTheValuesTheIndependentReaderReads) {
       if (v.vt == VT_BOOL) {
         if (c.reader == Reader::Gdal) {  // GDAL gives the stored letter
           EXPECT_NE(std::string(v.boolVal ? "TY" : "FN").find(want.empty() ? '-' : want[0]),
-                    std::string::npos) << where << " " << want;
+                    std::string::npos)
+              << where << " " << want;
         } else {
           EXPECT_EQ(want, v.boolVal ? "TRUE" : "FALSE") << where;
         }
       } else if (isNumeric(v)) {
-        EXPECT_TRUE(sameNumber(want, variantToText(v))) << where << ": " << want << " vs " << variantToText(v);
+        EXPECT_TRUE(sameNumber(want, variantToText(v)))
+            << where << ": " << want << " vs " << variantToText(v);
       } else if (v.isNull()) {
         // GDAL and dbfread both show an unknown logical as its letter or empty.
         EXPECT_TRUE(want.empty() || want == "?") << where << ": " << want;
@@ -111,15 +115,15 @@ TEST_P(FixtureTables, ReadsTheValuesTheIndependentReaderReads) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Dbf, FixtureTables,
-                         ::testing::Values(Case{"people", Reader::Gdal}, Case{"dbase_03", Reader::Gdal},
-                                           Case{"cp1251", Reader::Gdal}, Case{"CoHI_GCS12", Reader::Gdal},
-                                           Case{"dbase_83", Reader::Dbfread, 67},
-                                           Case{"dbase_8b", Reader::Dbfread, -1, true},
-                                           Case{"dbase_31", Reader::Dbfread},
-                                           Case{"calls", Reader::Dbfread},
-                                           Case{"dbase_f5", Reader::Dbfread}),
-                         [](const auto& info) { return std::string(info.param.base); });
+INSTANTIATE_TEST_SUITE_P(
+    Dbf, FixtureTables,
+    ::testing::Values(Case{"people", Reader::Gdal}, Case{"dbase_03", Reader::Gdal},
+                      Case{"cp1251", Reader::Gdal}, Case{"CoHI_GCS12", Reader::Gdal},
+                      Case{"dbase_83", Reader::Dbfread, 67},
+                      Case{"dbase_8b", Reader::Dbfread, -1, true},
+                      Case{"dbase_31", Reader::Dbfread}, Case{"calls", Reader::Dbfread},
+                      Case{"dbase_f5", Reader::Dbfread}),
+    [](const auto& info) { return std::string(info.param.base); });
 
 TEST(DbfRead, ListsEveryDbfOfTheFolderSortedWithItsFileName) {
   TABULOR_REQUIRE_FIXTURES();
@@ -132,8 +136,9 @@ TEST(DbfRead, ListsEveryDbfOfTheFolderSortedWithItsFileName) {
     EXPECT_EQ(info.fileName, info.name + ".dbf");
     names.push_back(info.name);
   }
-  EXPECT_EQ(names, (std::vector<std::string>{"CoHI_GCS12", "calls", "cp1251", "dbase_03", "dbase_31",
-                                             "dbase_83", "dbase_8b", "dbase_f5", "mazovia", "people"}));
+  EXPECT_EQ(names,
+            (std::vector<std::string>{"CoHI_GCS12", "calls", "cp1251", "dbase_03", "dbase_31",
+                                      "dbase_83", "dbase_8b", "dbase_f5", "mazovia", "people"}));
 }
 
 TEST(DbfRead, OpensTablesWithoutRegardToCaseAndResetRepeatsTheRows) {

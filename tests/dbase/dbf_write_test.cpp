@@ -22,21 +22,24 @@ FieldInfo field(const char* name, uint16_t type) {
   return f;
 }
 
-Variant date(int y, int m, int d) { return Variant::oleDate(*oleDateFromParts({y, m, d})); }
+Variant date(int y, int m, int d) {
+  return Variant::oleDate(*oleDateFromParts({y, m, d}));
+}
 
 // A table with every kind of value a source hands the writer, nulls and a broken guess.
 Table sampleTable() {
   Table t;
-  t.fields = {field("name", VT_BSTR),  field("qty", VT_I4),      field("price", VT_R8),
+  t.fields = {field("name", VT_BSTR),    field("qty", VT_I4),    field("price", VT_R8),
               field("shipped", VT_DATE), field("paid", VT_BOOL), field("note", VT_BSTR),
-              field("code", VT_I4),    field("balance", VT_CY)};
+              field("code", VT_I4),      field("balance", VT_CY)};
   std::string longNote = "Line one\r\nLine two with \"quotes\", commas; and more.";
   while (longNote.size() < 700) longNote += " Müller & Zoë said naïve things.";
   t.rows = {
       {Variant::text("Alice Müller"), Variant::i4(12), Variant::r8(1234.5), date(2024, 2, 29),
        Variant::boolean(true), Variant::text(longNote), Variant::i4(7), Variant::currency(123456)},
       {Variant::text("Bob"), Variant::i4(-3), Variant::r8(-0.125), date(1899, 12, 30),
-       Variant::boolean(false), Variant::text("short"), Variant::text("n/a"), Variant::currency(-5)},
+       Variant::boolean(false), Variant::text("short"), Variant::text("n/a"),
+       Variant::currency(-5)},
       {Variant::null(), Variant::null(), Variant::null(), Variant::null(), Variant::null(),
        Variant::null(), Variant::i4(0), Variant::null()},
       {Variant::text("€uro – “quoted”"), Variant::i4(2147483647), Variant::r8(1e-7),
@@ -64,7 +67,8 @@ TEST(DbfWrite, EveryDialectRoundTripsEveryKindOfValue) {
     TempDir dir;
     Table t = sampleTable();
     writeTable(*findDriver(dialect), dir.path(), "orders.dbf", t.fields, t.rows);
-    EXPECT_EQ(listFolder(dir.path()), (std::vector<std::string>{"orders.dbf", "orders.dbt"})) << dialect;
+    EXPECT_EQ(listFolder(dir.path()), (std::vector<std::string>{"orders.dbf", "orders.dbt"}))
+        << dialect;
     std::string bytes = readFile(dir.file("orders.dbf"));
     bool three = std::string(dialect) == "dBASE III";
     EXPECT_EQ(static_cast<unsigned char>(bytes[0]), three ? 0x83 : 0x8B) << dialect;
@@ -89,7 +93,11 @@ TEST(DbfWrite, PlansColumnsFromTheValues) {
     for (size_t i = 0; i < row.size(); ++i) accumulateStats(schema.fields[i].stats, row[i]);
   schema.rowCount = 4;
   auto plan = dbase::planDbfTable(schema, dbase::Dialect::DbaseIV, "orders.dbf");
-  struct Want { char type; uint32_t length; uint8_t decimals; };
+  struct Want {
+    char type;
+    uint32_t length;
+    uint8_t decimals;
+  };
   const Want wants[] = {{'C', 15, 0}, {'N', 11, 0}, {'N', 13, 7}, {'D', 8, 0},
                         {'L', 1, 0},  {'M', 10, 0}, {'C', 3, 0},  {'N', 8, 4}};
   for (size_t i = 0; i < std::size(wants); ++i) {
@@ -107,21 +115,24 @@ TEST(DbfWrite, FieldNamesAreCutToTenUpperCaseCharactersAndMadeUnique) {
                         "order id", "CUSTOMER_N"})
     fields.push_back(field(n, VT_BSTR));
   EXPECT_EQ(dbase::dbaseFieldNames(fields),
-            (std::vector<std::string>{"CUSTOMER_N", "CUSTOMER_2", "CUSTOMER_3", "STRA_E", "F1ST", "F",
-                                      "ORDER_ID", "CUSTOMER_4"}));
+            (std::vector<std::string>{"CUSTOMER_N", "CUSTOMER_2", "CUSTOMER_3", "STRA_E", "F1ST",
+                                      "F", "ORDER_ID", "CUSTOMER_4"}));
 }
 
 TEST(DbfWrite, TextOutsideWindows1252IsWrittenAsUtf8WithACpgSidecar) {
   TempDir dir;
-  writeTable(*findDriver("dBASE 5.0"), dir.path(), "greek.dbf", {field("word", VT_BSTR), field("n", VT_I4)},
-             {{Variant::text("Ωμέγα 漢字"), Variant::i4(1)}, {Variant::text("plain"), Variant::i4(2)}});
+  writeTable(
+      *findDriver("dBASE 5.0"), dir.path(), "greek.dbf",
+      {field("word", VT_BSTR), field("n", VT_I4)},
+      {{Variant::text("Ωμέγα 漢字"), Variant::i4(1)}, {Variant::text("plain"), Variant::i4(2)}});
   EXPECT_EQ(readFile(dir.file("greek.cpg")), "UTF-8\n");
   EXPECT_EQ(static_cast<unsigned char>(readFile(dir.file("greek.dbf"))[29]), 0);
   Table back = readDbf(dir.path(), "greek");
   ASSERT_EQ(back.rows.size(), 2u);
   EXPECT_EQ(back.rows[0][0].str, "Ωμέγα 漢字");
   if (haveProgram("ogr2ogr")) {
-    auto rows = csvFromCommand("ogr2ogr -f CSV /vsistdout/ '" + dir.file("greek.dbf") + "' 2>/dev/null");
+    auto rows =
+        csvFromCommand("ogr2ogr -f CSV /vsistdout/ '" + dir.file("greek.dbf") + "' 2>/dev/null");
     ASSERT_EQ(rows.size(), 3u);
     EXPECT_EQ(rows[1][0], "Ωμέγα 漢字");
   }
@@ -173,8 +184,8 @@ TEST(DbfWrite, GdalReadsTheSameValues) {
   t.fields.erase(t.fields.begin() + 5);
   for (auto& row : t.rows) row.erase(row.begin() + 5);
   writeTable(*findDriver("dBASE IV"), dir.path(), "orders.dbf", t.fields, t.rows);
-  auto rows = csvFromCommand("ogr2ogr -f CSV -lco LINEFORMAT=LF /vsistdout/ '" + dir.file("orders.dbf") +
-                             "' 2>/dev/null");
+  auto rows = csvFromCommand("ogr2ogr -f CSV -lco LINEFORMAT=LF /vsistdout/ '" +
+                             dir.file("orders.dbf") + "' 2>/dev/null");
   ASSERT_EQ(rows.size(), t.rows.size() + 1);
   for (size_t r = 0; r < t.rows.size(); ++r)
     for (size_t c = 0; c < t.fields.size(); ++c) {
@@ -195,12 +206,13 @@ TEST(DbfWrite, GdalReadsTheSameValues) {
 TEST(DbfWrite, RealTablesConvertThroughTheEngineAndReadBackUnchanged) {
   TABULOR_REQUIRE_FIXTURES();
   for (const char* dialect : Dialects) {
-    for (const char* table : {"people", "dbase_83", "dbase_8b", "dbase_31", "calls", "cp1251", "dbase_03"}) {
+    for (const char* table :
+         {"people", "dbase_83", "dbase_8b", "dbase_31", "calls", "cp1251", "dbase_03"}) {
       TempDir dir;
       Database db;
       db.Open(fixturesDir() + "/dbf", false, true, "dBASE III;");
-      db.Execute(std::string("SELECT * INTO [") + dialect + ";DATABASE=" + dir.path() + "].[" + table +
-                 ".dbf] FROM [" + table + "]");
+      db.Execute(std::string("SELECT * INTO [") + dialect + ";DATABASE=" + dir.path() + "].[" +
+                 table + ".dbf] FROM [" + table + "]");
       Table source = readDbf(fixturesDir() + "/dbf", table);
       Table back = readDbf(dir.path(), table);
       expectSameValues(source, back, std::string(dialect) + " " + table);
@@ -241,13 +253,15 @@ TEST(DbfWrite, AValueTheFileCannotHoldFailsTheTableAndLeavesNothingBehind) {
   }
   EXPECT_TRUE(listFolder(dir.path()).empty());
   // dBASE IV memos carry their length and keep it.
-  writeTable(*findDriver("dBASE IV"), dir.path(), "sub.dbf", {field("memo", VT_BSTR)}, {{Variant::text(text)}});
+  writeTable(*findDriver("dBASE IV"), dir.path(), "sub.dbf", {field("memo", VT_BSTR)},
+             {{Variant::text(text)}});
   EXPECT_EQ(readDbf(dir.path(), "sub").rows[0][0].str, text);
 }
 
 TEST(DbfWrite, TableNamesStayInsideTheOutputFolder) {
   TempDir dir;
-  writeTable(*findDriver("dBASE IV"), dir.path(), "../escape.dbf", {field("a", VT_I4)}, {{Variant::i4(1)}});
+  writeTable(*findDriver("dBASE IV"), dir.path(), "../escape.dbf", {field("a", VT_I4)},
+             {{Variant::i4(1)}});
   EXPECT_EQ(listFolder(dir.path()), (std::vector<std::string>{".._escape.dbf"}));
 }
 

@@ -67,7 +67,8 @@ Page parsePage(const std::string& path, size_t columns) {
   return page;
 }
 
-void writeTable(const std::string& folder, const std::string& file, const std::vector<FieldInfo>& fields,
+void writeTable(const std::string& folder, const std::string& file,
+                const std::vector<FieldInfo>& fields,
                 const std::vector<std::vector<Variant>>& rows) {
   TableSchema schema;
   schema.fields = fields;
@@ -78,16 +79,25 @@ void writeTable(const std::string& folder, const std::string& file, const std::v
 
 TEST(HtmlWrite, ParserReadsBackTheSameCellsAndNoMarkupFromValues) {
   TempDir dir;
-  std::vector<FieldInfo> fields = {{"name <b>", VT_BSTR, 0, {}}, {"amount", VT_R8, 0, {}},
-                                   {"when", VT_DATE, 0, {}}, {"ok", VT_BOOL, 0, {}}};
-  const std::vector<std::string> hostile = {
-      "<script>alert(\"x\")</script>", "a & b &amp; c", "it's \"quoted\"", "line one\nline two",
-      "crlf\r\nbreak", "lone\rcr", "Müller – 漢字 😀", "  spaced  out  ", "</td></tr></table>"};
+  std::vector<FieldInfo> fields = {{"name <b>", VT_BSTR, 0, {}},
+                                   {"amount", VT_R8, 0, {}},
+                                   {"when", VT_DATE, 0, {}},
+                                   {"ok", VT_BOOL, 0, {}}};
+  const std::vector<std::string> hostile = {"<script>alert(\"x\")</script>",
+                                            "a & b &amp; c",
+                                            "it's \"quoted\"",
+                                            "line one\nline two",
+                                            "crlf\r\nbreak",
+                                            "lone\rcr",
+                                            "Müller – 漢字 😀",
+                                            "  spaced  out  ",
+                                            "</td></tr></table>"};
   std::vector<std::vector<Variant>> rows;
   for (size_t i = 0; i < hostile.size(); ++i)
-    rows.push_back({Variant::text(hostile[i]), Variant::r8(-1234.5 * static_cast<double>(i)),
-                    Variant::oleDate(*oleDateFromParts({2024, 1, 1 + static_cast<int>(i), 13, 5, 0})),
-                    Variant::boolean(i % 2 == 0)});
+    rows.push_back(
+        {Variant::text(hostile[i]), Variant::r8(-1234.5 * static_cast<double>(i)),
+         Variant::oleDate(*oleDateFromParts({2024, 1, 1 + static_cast<int>(i), 13, 5, 0})),
+         Variant::boolean(i % 2 == 0)});
   rows.push_back({Variant::null(), Variant::null(), Variant::null(), Variant::null()});
   writeTable(dir.path(), "Sales_Jan.htm", fields, rows);
 
@@ -100,13 +110,15 @@ TEST(HtmlWrite, ParserReadsBackTheSameCellsAndNoMarkupFromValues) {
   Page page = parsePage(dir.file("Sales_Jan.htm"), 4);
   EXPECT_EQ(page.title, "Sales_Jan");
   EXPECT_EQ(page.caption, "Sales_Jan");
-  EXPECT_EQ(page.tags, (std::vector<std::string>{"body", "br", "caption", "head", "html", "meta", "style",
-                                                 "table", "tbody", "td", "th", "thead", "title", "tr"}));
+  EXPECT_EQ(page.tags,
+            (std::vector<std::string>{"body", "br", "caption", "head", "html", "meta", "style",
+                                      "table", "tbody", "td", "th", "thead", "title", "tr"}));
   ASSERT_EQ(page.cells.size(), rows.size() + 1);
   EXPECT_EQ(page.cells[0], (std::vector<std::string>{"name <b>", "amount", "when", "ok"}));
   EXPECT_EQ(page.classes[0], (std::vector<std::string>{"", "n", "", ""}));
   for (size_t r = 0; r < rows.size(); ++r) {
-    for (size_t c = 0; c < 4; ++c) EXPECT_EQ(page.cells[r + 1][c], variantToText(rows[r][c])) << r << "," << c;
+    for (size_t c = 0; c < 4; ++c)
+      EXPECT_EQ(page.cells[r + 1][c], variantToText(rows[r][c])) << r << "," << c;
     EXPECT_EQ(page.classes[r + 1][1], rows[r][1].isNull() ? "" : "n");
     EXPECT_EQ(page.classes[r + 1][0], "");
   }
@@ -114,7 +126,10 @@ TEST(HtmlWrite, ParserReadsBackTheSameCellsAndNoMarkupFromValues) {
 
 TEST(HtmlWrite, ControlCharactersShowAsTheirPicturesAndTheTableNameStaysInTheFolder) {
   TempDir dir;
-  writeTable(dir.path(), "../x<y>.htm", {{"c", VT_BSTR, 0, {}}}, {{Variant::text(std::string("a\x01" "b\x7F", 4))}});
+  writeTable(dir.path(), "../x<y>.htm", {{"c", VT_BSTR, 0, {}}},
+             {{Variant::text(std::string("a\x01"
+                                         "b\x7F",
+                                         4))}});
   EXPECT_EQ(listFolder(dir.path()), (std::vector<std::string>{".._x<y>.htm"}));
   Page page = parsePage(dir.file(".._x<y>.htm"), 1);
   EXPECT_EQ(page.title, ".._x<y>");

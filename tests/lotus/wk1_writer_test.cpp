@@ -12,7 +12,8 @@
 namespace tabulor::test {
 namespace {
 
-void writeTable(const std::string& folder, const std::string& file, const std::vector<FieldInfo>& fields,
+void writeTable(const std::string& folder, const std::string& file,
+                const std::vector<FieldInfo>& fields,
                 const std::vector<std::vector<Variant>>& rows) {
   TableSchema schema;
   schema.fields = fields;
@@ -28,8 +29,10 @@ void writeTable(const std::string& folder, const std::string& file, const std::v
 std::vector<std::vector<std::string>> readWithGnumeric(const std::string& wk1) {
   TempDir scratch;
   std::string csv = scratch.file("sheet.csv");
-  std::string command = "ssconvert -T Gnumeric_stf:stf_assistant -O 'separator=, eol=unix charset=UTF-8 "
-                        "format=automatic' '" + wk1 + "' '" + csv + "' >/dev/null 2>&1";
+  std::string command =
+      "ssconvert -T Gnumeric_stf:stf_assistant -O 'separator=, eol=unix charset=UTF-8 "
+      "format=automatic' '" +
+      wk1 + "' '" + csv + "' >/dev/null 2>&1";
   EXPECT_EQ(runCommand(command), 0) << command;
   return parseCsv(readFile(csv));
 }
@@ -40,7 +43,9 @@ bool sameNumber(const std::string& text, double value) {
   return !text.empty() && *end == '\0' && parsed == value;
 }
 
-Variant date(int y, int m, int d) { return Variant::oleDate(*oleDateFromParts({y, m, d})); }
+Variant date(int y, int m, int d) {
+  return Variant::oleDate(*oleDateFromParts({y, m, d}));
+}
 
 #define REQUIRE_SSCONVERT() \
   if (!haveProgram("ssconvert")) GTEST_SKIP() << "gnumeric's ssconvert is not installed"
@@ -48,17 +53,18 @@ Variant date(int y, int m, int d) { return Variant::oleDate(*oleDateFromParts({y
 TEST(Wk1Write, GnumericReadsTheSameCells) {
   REQUIRE_SSCONVERT();
   TempDir dir;
-  std::vector<FieldInfo> fields = {{"Name", VT_BSTR, 0, {}}, {"Qty", VT_I4, 0, {}}, {"Price", VT_R8, 0, {}},
-                                   {"Day", VT_DATE, 0, {}}, {"Paid", VT_BOOL, 0, {}}, {"Cash", VT_CY, 0, {}}};
+  std::vector<FieldInfo> fields = {{"Name", VT_BSTR, 0, {}}, {"Qty", VT_I4, 0, {}},
+                                   {"Price", VT_R8, 0, {}},  {"Day", VT_DATE, 0, {}},
+                                   {"Paid", VT_BOOL, 0, {}}, {"Cash", VT_CY, 0, {}}};
   std::vector<std::vector<Variant>> rows = {
       {Variant::text("Müller, Zoë"), Variant::i4(42), Variant::r8(1.5), date(2024, 2, 29),
        Variant::boolean(true), Variant::currency(123456)},
-      {Variant::text("Ωμέγα – “quoted” €"), Variant::i4(-32768), Variant::r8(-0.1), date(1900, 3, 1),
-       Variant::boolean(false), Variant::currency(-5)},
-      {Variant::text("12 starts with a digit"), Variant::i4(100000), Variant::r8(1e300), date(1900, 2, 28),
-       Variant::null(), Variant::null()},
-      {Variant::null(), Variant::i4(32767), Variant::r8(12345678.125), date(1899, 12, 30), Variant::null(),
-       Variant::currency(0)},
+      {Variant::text("Ωμέγα – “quoted” €"), Variant::i4(-32768), Variant::r8(-0.1),
+       date(1900, 3, 1), Variant::boolean(false), Variant::currency(-5)},
+      {Variant::text("12 starts with a digit"), Variant::i4(100000), Variant::r8(1e300),
+       date(1900, 2, 28), Variant::null(), Variant::null()},
+      {Variant::null(), Variant::i4(32767), Variant::r8(12345678.125), date(1899, 12, 30),
+       Variant::null(), Variant::currency(0)},
   };
   writeTable(dir.path(), "x.wk1", fields, rows);
   std::string bytes = readFile(dir.file("x.wk1"));
@@ -68,7 +74,8 @@ TEST(Wk1Write, GnumericReadsTheSameCells) {
   auto sheet = readWithGnumeric(dir.file("x.wk1"));
   ASSERT_EQ(sheet.size(), rows.size() + 1);
   EXPECT_EQ(sheet[0], (std::vector<std::string>{"Name", "Qty", "Price", "Day", "Paid", "Cash"}));
-  const std::vector<std::vector<std::string>> dates = {{"2024/02/29"}, {"1900/03/01"}, {"1900/02/28"}, {"1899-12-30"}};
+  const std::vector<std::vector<std::string>> dates = {
+      {"2024/02/29"}, {"1900/03/01"}, {"1900/02/28"}, {"1899-12-30"}};
   for (size_t r = 0; r < rows.size(); ++r) {
     const auto& got = sheet[r + 1];
     ASSERT_GE(got.size(), 4u) << r;
@@ -82,8 +89,10 @@ TEST(Wk1Write, GnumericReadsTheSameCells) {
     std::string paid = got.size() > 4 ? got[4] : "";
     EXPECT_EQ(paid, rows[r][4].isNull() ? "" : rows[r][4].boolVal ? "1" : "0") << r;
     std::string cash = got.size() > 5 ? got[5] : "";
-    if (rows[r][5].isNull()) EXPECT_EQ(cash, "");
-    else EXPECT_TRUE(sameNumber(cash, static_cast<double>(rows[r][5].cyVal) / 10000)) << cash;
+    if (rows[r][5].isNull())
+      EXPECT_EQ(cash, "");
+    else
+      EXPECT_TRUE(sameNumber(cash, static_cast<double>(rows[r][5].cyVal) / 10000)) << cash;
   }
 }
 
@@ -152,8 +161,8 @@ TEST(Wk1Write, RealTablesConvertThroughTheEngine) {
     TempDir dir;
     Database db;
     db.Open(fixturesDir() + "/dbf", false, true, "dBASE III;");
-    db.Execute(std::string("SELECT * INTO [Lotus WK1;DATABASE=") + dir.path() + "].[" + table + ".wk1] FROM [" +
-               table + "]");
+    db.Execute(std::string("SELECT * INTO [Lotus WK1;DATABASE=") + dir.path() + "].[" + table +
+               ".wk1] FROM [" + table + "]");
     auto sheet = readWithGnumeric(dir.file(std::string(table) + ".wk1"));
     auto cursor = db.source().openTable(table);
     std::vector<Variant> row;

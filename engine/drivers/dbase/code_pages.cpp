@@ -12,36 +12,91 @@ namespace tabulor::dbase {
 
 const char* codePageOfLanguageDriver(uint8_t ldid) {
   switch (ldid) {
-    case 0x01: case 0x09: case 0x0B: case 0x0D: case 0x0F: case 0x11: case 0x15: case 0x18:
-    case 0x19: case 0x1B:
+    case 0x01:
+    case 0x09:
+    case 0x0B:
+    case 0x0D:
+    case 0x0F:
+    case 0x11:
+    case 0x15:
+    case 0x18:
+    case 0x19:
+    case 0x1B:
       return "CP437";
-    case 0x02: case 0x0A: case 0x0E: case 0x10: case 0x12: case 0x14: case 0x16: case 0x1A:
-    case 0x1D: case 0x25: case 0x37:
+    case 0x02:
+    case 0x0A:
+    case 0x0E:
+    case 0x10:
+    case 0x12:
+    case 0x14:
+    case 0x16:
+    case 0x1A:
+    case 0x1D:
+    case 0x25:
+    case 0x37:
       return "CP850";
-    case 0x03: case 0x57: case 0x58: case 0x59:
+    case 0x03:
+    case 0x57:
+    case 0x58:
+    case 0x59:
       return "CP1252";
-    case 0x04: return "MACINTOSH";
-    case 0x08: case 0x17: case 0x66: return "CP865";
-    case 0x13: case 0x7B: return "CP932";
-    case 0x1C: return "CP863";
-    case 0x1F: case 0x22: case 0x23: case 0x40: case 0x64: case 0x87: return "CP852";
-    case 0x24: return "CP860";
-    case 0x26: case 0x65: return "CP866";
-    case 0x4D: case 0x7A: return "CP936";
-    case 0x4E: case 0x79: return "CP949";
-    case 0x4F: case 0x78: return "CP950";
-    case 0x50: case 0x7C: return "CP874";
-    case 0x67: return "CP861";
-    case 0x6A: return "CP737";
-    case 0x6B: return "CP857";
-    case 0x7D: return "CP1255";
-    case 0x7E: return "CP1256";
-    case 0xC8: return "CP1250";
-    case 0xC9: return "CP1251";
-    case 0xCA: return "CP1254";
-    case 0xCB: return "CP1253";
-    case 0xCC: return "CP1257";
-    default: return nullptr;
+    case 0x04:
+      return "MACINTOSH";
+    case 0x08:
+    case 0x17:
+    case 0x66:
+      return "CP865";
+    case 0x13:
+    case 0x7B:
+      return "CP932";
+    case 0x1C:
+      return "CP863";
+    case 0x1F:
+    case 0x22:
+    case 0x23:
+    case 0x40:
+    case 0x64:
+    case 0x87:
+      return "CP852";
+    case 0x24:
+      return "CP860";
+    case 0x26:
+    case 0x65:
+      return "CP866";
+    case 0x4D:
+    case 0x7A:
+      return "CP936";
+    case 0x4E:
+    case 0x79:
+      return "CP949";
+    case 0x4F:
+    case 0x78:
+      return "CP950";
+    case 0x50:
+    case 0x7C:
+      return "CP874";
+    case 0x67:
+      return "CP861";
+    case 0x6A:
+      return "CP737";
+    case 0x6B:
+      return "CP857";
+    case 0x7D:
+      return "CP1255";
+    case 0x7E:
+      return "CP1256";
+    case 0xC8:
+      return "CP1250";
+    case 0xC9:
+      return "CP1251";
+    case 0xCA:
+      return "CP1254";
+    case 0xCB:
+      return "CP1253";
+    case 0xCC:
+      return "CP1257";
+    default:
+      return nullptr;
   }
 }
 
@@ -81,7 +136,8 @@ TextDecoder::TextDecoder(std::string codePage) : codePage_(std::move(codePage)) 
   if (multiByte_) return;
   for (int b = 0x80; b < 0x100; ++b) {
     char byte = static_cast<char>(b);
-    high_[static_cast<size_t>(b - 0x80)] = fromCodePage(std::string_view(&byte, 1), codePage_.c_str());
+    high_[static_cast<size_t>(b - 0x80)] =
+        fromCodePage(std::string_view(&byte, 1), codePage_.c_str());
   }
 }
 
@@ -131,9 +187,16 @@ bool appendWindows1252(std::string_view text, std::string& out) {
     }
     char32_t cp;
     int extra;
-    if (c >= 0xF0) { cp = c & 0x07; extra = 3; }
-    else if (c >= 0xE0) { cp = c & 0x0F; extra = 2; }
-    else { cp = c & 0x1F; extra = 1; }
+    if (c >= 0xF0) {
+      cp = c & 0x07;
+      extra = 3;
+    } else if (c >= 0xE0) {
+      cp = c & 0x0F;
+      extra = 2;
+    } else {
+      cp = c & 0x1F;
+      extra = 1;
+    }
     ++i;
     for (int k = 0; k < extra && i < text.size(); ++k, ++i)
       cp = (cp << 6) | (static_cast<unsigned char>(text[i]) & 0x3F);

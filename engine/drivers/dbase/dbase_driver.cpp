@@ -12,8 +12,7 @@ namespace {
 class DbaseDriver : public Driver {
  public:
   DbaseDriver(dbase::Dialect dialect, const char* isam, const char* longName, int32_t maxColumns)
-      : dialect_(dialect),
-        info_{{isam}, longName, {".dbf"}, true, true, true, {0, maxColumns}} {}
+      : dialect_(dialect), info_{{isam}, longName, {".dbf"}, true, true, true, {0, maxColumns}} {}
 
   const DriverInfo& info() const override { return info_; }
 

@@ -27,8 +27,20 @@ namespace {
 
 bool knownVersion(uint8_t v) {
   switch (v) {
-    case 0x03: case 0x83: case 0x8B: case 0x30: case 0x31: case 0x32: case 0xF5: case 0xFB:
-    case 0x43: case 0x63: case 0x7B: case 0x8E: case 0xCB: case 0xE5:
+    case 0x03:
+    case 0x83:
+    case 0x8B:
+    case 0x30:
+    case 0x31:
+    case 0x32:
+    case 0xF5:
+    case 0xFB:
+    case 0x43:
+    case 0x63:
+    case 0x7B:
+    case 0x8E:
+    case 0xCB:
+    case 0xE5:
       return true;
     default:
       return false;
@@ -56,8 +68,8 @@ DbfHeader parseDbfHeader(std::string_view head, uint64_t fileSize, const std::st
   if (h.headerLength < 33)
     bad(fileName, "header length " + std::to_string(h.headerLength) + " is too small");
   if (h.headerLength > fileSize)
-    bad(fileName, "header length " + std::to_string(h.headerLength) + " runs past the end of the file (" +
-                      std::to_string(fileSize) + " bytes)");
+    bad(fileName, "header length " + std::to_string(h.headerLength) +
+                      " runs past the end of the file (" + std::to_string(fileSize) + " bytes)");
   if (h.recordLength < 1) bad(fileName, "record length is 0");
   if (head.size() < h.headerLength) bad(fileName, "header is truncated");
 

@@ -13,12 +13,12 @@ inline constexpr uint8_t HeaderTerminator = 0x0D;
 inline constexpr uint8_t EndOfFile = 0x1A;
 
 struct DbfField {
-  std::string name;      // as stored (ASCII, at most 10 characters)
-  char type = 'C';       // type letter, upper case
-  uint32_t offset = 0;   // from the start of the record (the deletion flag is byte 0)
+  std::string name;     // as stored (ASCII, at most 10 characters)
+  char type = 'C';      // type letter, upper case
+  uint32_t offset = 0;  // from the start of the record (the deletion flag is byte 0)
   uint32_t length = 0;
   uint8_t decimals = 0;
-  uint8_t flags = 0;     // Visual FoxPro: 0x01 system column, 0x02 nullable, 0x04 binary
+  uint8_t flags = 0;  // Visual FoxPro: 0x01 system column, 0x02 nullable, 0x04 binary
 };
 
 enum class MemoKind { None, Dbt, Fpt };
@@ -41,8 +41,8 @@ struct DbfHeader {
 DbfHeader parseDbfHeader(std::string_view head, uint64_t fileSize, const std::string& fileName);
 
 inline uint16_t readU16(const char* p) {
-  return static_cast<uint16_t>(static_cast<unsigned char>(p[0]) |
-                               static_cast<unsigned char>(p[1]) << 8);
+  return static_cast<uint16_t>(static_cast<unsigned char>(p[0]) | static_cast<unsigned char>(p[1])
+                                                                      << 8);
 }
 inline uint32_t readU32(const char* p) {
   return static_cast<uint32_t>(static_cast<unsigned char>(p[0])) |
@@ -61,7 +61,8 @@ inline void putU16(std::string& out, size_t at, uint16_t v) {
   out[at + 1] = static_cast<char>(v >> 8);
 }
 inline void putU32(std::string& out, size_t at, uint32_t v) {
-  for (int k = 0; k < 4; ++k) out[at + static_cast<size_t>(k)] = static_cast<char>((v >> (8 * k)) & 0xFF);
+  for (int k = 0; k < 4; ++k)
+    out[at + static_cast<size_t>(k)] = static_cast<char>((v >> (8 * k)) & 0xFF);
 }
 
 // The 32-byte file header followed by the descriptors and the 0x0D terminator.

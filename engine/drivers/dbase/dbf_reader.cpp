@@ -154,15 +154,36 @@ DbfCursor::DbfCursor(const std::string& path, const std::string& tableName)
       case 'F':
         info.type = (f.decimals == 0 && f.length <= 9) ? VT_I4 : VT_R8;
         break;
-      case 'D': info.type = VT_DATE; break;
-      case 'T': info.type = VT_DATE; break;
-      case 'L': info.type = VT_BOOL; break;
-      case 'I': info.type = VT_I4; break;
-      case 'Y': info.type = VT_CY; break;
-      case 'B': info.type = isMemoType(f, foxPro) ? VT_BINARY : static_cast<uint16_t>(VT_R8); break;
-      case 'G': case 'P': case 'Q': info.type = VT_BINARY; break;
-      case 'C': info.type = VT_BSTR; info.size = static_cast<int32_t>(f.length); break;
-      default: info.type = VT_BSTR; break;
+      case 'D':
+        info.type = VT_DATE;
+        break;
+      case 'T':
+        info.type = VT_DATE;
+        break;
+      case 'L':
+        info.type = VT_BOOL;
+        break;
+      case 'I':
+        info.type = VT_I4;
+        break;
+      case 'Y':
+        info.type = VT_CY;
+        break;
+      case 'B':
+        info.type = isMemoType(f, foxPro) ? VT_BINARY : static_cast<uint16_t>(VT_R8);
+        break;
+      case 'G':
+      case 'P':
+      case 'Q':
+        info.type = VT_BINARY;
+        break;
+      case 'C':
+        info.type = VT_BSTR;
+        info.size = static_cast<int32_t>(f.length);
+        break;
+      default:
+        info.type = VT_BSTR;
+        break;
     }
     if (isMemoType(f, foxPro)) anyMemo = true;
     columns_.push_back(i);
@@ -186,7 +207,8 @@ void DbfCursor::fillBuffer() {
   uint64_t offset = header_.headerLength + static_cast<uint64_t>(recordIdx_) * header_.recordLength;
   size_t done = 0;
   while (done < bytes) {
-    ssize_t n = ::pread(fd_, buffer_.data() + done, bytes - done, static_cast<off_t>(offset + done));
+    ssize_t n =
+        ::pread(fd_, buffer_.data() + done, bytes - done, static_cast<off_t>(offset + done));
     if (n <= 0) fail("the file ends inside a record");
     done += static_cast<size_t>(n);
   }
@@ -368,7 +390,8 @@ void DbfCursor::decodeField(const DbfField& f, const char* p, Variant& out) {
       break;
     case 'B':
       if (header_.isFoxPro() && f.length == 8) {
-        uint64_t bits = static_cast<uint64_t>(readU32(p)) | static_cast<uint64_t>(readU32(p + 4)) << 32;
+        uint64_t bits = static_cast<uint64_t>(readU32(p)) | static_cast<uint64_t>(readU32(p + 4))
+                                                                << 32;
         double d;
         std::memcpy(&d, &bits, 8);
         out.str.clear();
@@ -484,8 +507,7 @@ class DbfFolder : public SourceDatabase {
           }
     }
     if (file.empty() || name.find('/') != std::string::npos)
-      throw EngineError(ErrorKind::NotFound,
-                        "The table " + name + " does not exist in " + folder_);
+      throw EngineError(ErrorKind::NotFound, "The table " + name + " does not exist in " + folder_);
     return std::make_unique<DbfCursor>(joinPath(folder_, file), name);
   }
 

@@ -10,10 +10,10 @@
 #include <cctype>
 #include <charconv>
 #include <cmath>
-#include <cstring>
-#include <optional>
 #include <cstdio>
+#include <cstring>
 #include <ctime>
+#include <optional>
 #include <set>
 
 #include "engine/drivers/dbase/code_pages.h"
@@ -32,21 +32,40 @@ inline constexpr uint32_t MaxCharLength = 254;
 // "Windows ANSI": GDAL reads 0x57 as ISO-8859-1 and drops the characters at 0x80..0x9F.
 inline constexpr uint8_t LanguageDriverAnsi = 0x03;
 
-int maxNumericWidth(Dialect d) { return d == Dialect::DbaseIII ? 19 : 20; }
-size_t maxFields(Dialect d) { return d == Dialect::DbaseIII ? 128 : 255; }
+int maxNumericWidth(Dialect d) {
+  return d == Dialect::DbaseIII ? 19 : 20;
+}
+size_t maxFields(Dialect d) {
+  return d == Dialect::DbaseIII ? 128 : 255;
+}
 
 std::string dialectName(Dialect d) {
   switch (d) {
-    case Dialect::DbaseIII: return "dBASE III";
-    case Dialect::DbaseIV: return "dBASE IV";
-    default: return "dBASE 5.0";
+    case Dialect::DbaseIII:
+      return "dBASE III";
+    case Dialect::DbaseIV:
+      return "dBASE IV";
+    default:
+      return "dBASE 5.0";
   }
 }
 
 bool isNumericType(uint16_t vt) {
   switch (vt) {
-    case VT_I2: case VT_I4: case VT_R4: case VT_R8: case VT_CY: case VT_DECIMAL: case VT_UI1:
-    case VT_I1: case VT_UI2: case VT_UI4: case VT_I8: case VT_UI8: case VT_INT: case VT_UINT:
+    case VT_I2:
+    case VT_I4:
+    case VT_R4:
+    case VT_R8:
+    case VT_CY:
+    case VT_DECIMAL:
+    case VT_UI1:
+    case VT_I1:
+    case VT_UI2:
+    case VT_UI4:
+    case VT_I8:
+    case VT_UI8:
+    case VT_INT:
+    case VT_UINT:
       return true;
     default:
       return false;
@@ -107,8 +126,7 @@ ColumnPlan planColumn(const FieldInfo& f, bool haveStats, bool utf8, Dialect dia
     c.field.length = 8;
     return c;
   }
-  if (s.integerValues + s.realValues == s.nonNull &&
-      s.integerValues + s.realValues > 0) {
+  if (s.integerValues + s.realValues == s.nonNull && s.integerValues + s.realValues > 0) {
     int decimals = s.allWholeNumbers ? 0 : s.maxDecimals;
     int width = s.maxIntDigits + (s.hasNegative ? 1 : 0) + (decimals > 0 ? decimals + 1 : 0);
     bool finite = std::isfinite(s.minValue) && std::isfinite(s.maxValue);
@@ -146,16 +164,20 @@ bool numberText(const Variant& v, int decimals, std::string& out) {
   char digits[24];
   switch (v.vt) {
     case VT_I2:
-      return padDecimals({digits, static_cast<size_t>(std::to_chars(digits, digits + 24, v.iVal).ptr - digits)},
-                         decimals, out);
+      return padDecimals(
+          {digits, static_cast<size_t>(std::to_chars(digits, digits + 24, v.iVal).ptr - digits)},
+          decimals, out);
     case VT_I4:
-      return padDecimals({digits, static_cast<size_t>(std::to_chars(digits, digits + 24, v.lVal).ptr - digits)},
-                         decimals, out);
+      return padDecimals(
+          {digits, static_cast<size_t>(std::to_chars(digits, digits + 24, v.lVal).ptr - digits)},
+          decimals, out);
     case VT_UI1:
-      return padDecimals({digits, static_cast<size_t>(std::to_chars(digits, digits + 24, v.bVal).ptr - digits)},
-                         decimals, out);
+      return padDecimals(
+          {digits, static_cast<size_t>(std::to_chars(digits, digits + 24, v.bVal).ptr - digits)},
+          decimals, out);
     case VT_CY: {
-      uint64_t magnitude = v.cyVal < 0 ? 0 - static_cast<uint64_t>(v.cyVal) : static_cast<uint64_t>(v.cyVal);
+      uint64_t magnitude =
+          v.cyVal < 0 ? 0 - static_cast<uint64_t>(v.cyVal) : static_cast<uint64_t>(v.cyVal);
       char frac[8];
       std::snprintf(frac, sizeof frac, "%04u", static_cast<unsigned>(magnitude % 10000));
       std::string text = (v.cyVal < 0 ? "-" : "") + std::to_string(magnitude / 10000) + "." + frac;
@@ -180,9 +202,11 @@ bool numberText(const Variant& v, int decimals, std::string& out) {
   if (d == 0) d = 0;  // no "-0"
   out.clear();
   char shortestBuf[64];
-  std::string_view shortest(shortestBuf, static_cast<size_t>(
-                                             std::to_chars(shortestBuf, shortestBuf + 64, d).ptr - shortestBuf));
-  if (shortest.find_first_of("eE") == std::string_view::npos && padDecimals(shortest, decimals, out))
+  std::string_view shortest(
+      shortestBuf,
+      static_cast<size_t>(std::to_chars(shortestBuf, shortestBuf + 64, d).ptr - shortestBuf));
+  if (shortest.find_first_of("eE") == std::string_view::npos &&
+      padDecimals(shortest, decimals, out))
     return true;
   out.clear();
   char buffer[400];
@@ -201,7 +225,8 @@ class DbfWriter : public TableWriter {
  private:
   [[noreturn]] void fail(size_t col, const std::string& what) const {
     throw EngineError(ErrorKind::Limit, fileName_ + ", row " + std::to_string(rows_ + 1) +
-                                            ", field " + plan_.columns[col].field.name + ": " + what);
+                                            ", field " + plan_.columns[col].field.name + ": " +
+                                            what);
   }
   void putText(size_t col, const std::string& utf8, std::string& encoded);
 
@@ -228,7 +253,7 @@ DbfWriter::DbfWriter(const std::string& folder, const std::string& table, const 
   std::vector<DbfField> fields;
   for (const auto& c : plan_.columns) fields.push_back(c.field);
   std::time_t now = std::time(nullptr);
-  std::tm today {};
+  std::tm today{};
   localtime_r(&now, &today);
   uint8_t version = 0x03;
   if (plan_.anyMemo) version = dialect == Dialect::DbaseIII ? 0x83 : 0x8B;
@@ -257,7 +282,8 @@ void DbfWriter::putText(size_t col, const std::string& utf8, std::string& encode
 
 void DbfWriter::appendRow(const std::vector<Variant>& row) {
   if (rows_ >= 0xFFFFFFFFull)
-    throw EngineError(ErrorKind::Limit, fileName_ + ": a dBASE table holds at most 4,294,967,295 records");
+    throw EngineError(ErrorKind::Limit,
+                      fileName_ + ": a dBASE table holds at most 4,294,967,295 records");
   char* rec = record_.data();
   std::fill(record_.begin(), record_.end(), ' ');
   for (size_t col = 0; col < plan_.columns.size(); ++col) {
@@ -275,8 +301,8 @@ void DbfWriter::appendRow(const std::vector<Variant>& row) {
         }
         putText(col, *text, encoded_);
         if (encoded_.size() > c.field.length)
-          fail(col, "text of " + std::to_string(encoded_.size()) + " bytes is longer than the field (" +
-                        std::to_string(c.field.length) + ")");
+          fail(col, "text of " + std::to_string(encoded_.size()) +
+                        " bytes is longer than the field (" + std::to_string(c.field.length) + ")");
         std::memcpy(p, encoded_.data(), encoded_.size());
         break;
       }
@@ -302,7 +328,8 @@ void DbfWriter::appendRow(const std::vector<Variant>& row) {
         if (!numberText(v, c.field.decimals, text_))
           fail(col, "value \"" + variantToText(v) + "\" is not a number");
         if (text_.size() > c.field.length)
-          fail(col, "number " + text_ + " is wider than the field (" + std::to_string(c.field.length) + ")");
+          fail(col, "number " + text_ + " is wider than the field (" +
+                        std::to_string(c.field.length) + ")");
         std::memcpy(p + c.field.length - text_.size(), text_.data(), text_.size());
         break;
       }
@@ -368,8 +395,10 @@ std::vector<std::string> dbaseFieldNames(const std::vector<FieldInfo>& fields) {
         if ((c & 0xC0) != 0x80) name += '_';
         continue;
       }
-      if (std::isalnum(c)) name += static_cast<char>(std::toupper(c));
-      else name += '_';
+      if (std::isalnum(c))
+        name += static_cast<char>(std::toupper(c));
+      else
+        name += '_';
     }
     if (name.empty() || !std::isalpha(static_cast<unsigned char>(name[0]))) name = "F" + name;
     if (name.size() > 10) name.resize(10);
@@ -405,8 +434,9 @@ TablePlan planDbfTable(const TableSchema& schema, Dialect dialect, const std::st
     plan.columns.push_back(std::move(c));
   }
   if (offset > 0xFFFF)
-    throw EngineError(ErrorKind::Limit, table + ": a dBASE record holds at most 65,535 bytes; this table needs " +
-                                            std::to_string(offset));
+    throw EngineError(ErrorKind::Limit,
+                      table + ": a dBASE record holds at most 65,535 bytes; this table needs " +
+                          std::to_string(offset));
   return plan;
 }
 

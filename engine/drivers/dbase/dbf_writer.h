@@ -23,7 +23,7 @@ struct ColumnPlan {
 
 struct TablePlan {
   std::vector<ColumnPlan> columns;
-  bool utf8 = false;    // text written as UTF-8 (declared by a .cpg sidecar) instead of cp1252
+  bool utf8 = false;  // text written as UTF-8 (declared by a .cpg sidecar) instead of cp1252
   bool anyMemo = false;
 };
 

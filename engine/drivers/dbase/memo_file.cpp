@@ -55,7 +55,8 @@ void MemoReader::read(uint32_t block, std::string& out, bool* binary) {
   if (fpt_) {
     char head[8];
     if (start + 8 > size_)
-      throw EngineError(ErrorKind::BadInput, name + ": memo block " + std::to_string(block) + " is truncated");
+      throw EngineError(ErrorKind::BadInput,
+                        name + ": memo block " + std::to_string(block) + " is truncated");
     readAt(start, head, 8);
     uint32_t type = readU32BigEndian(head), length = readU32BigEndian(head + 4);
     if (start + 8 + length > size_)

@@ -17,8 +17,20 @@ namespace {
 
 bool isNumeric(uint16_t vt) {
   switch (vt) {
-    case VT_I2: case VT_I4: case VT_R4: case VT_R8: case VT_CY: case VT_DECIMAL: case VT_UI1:
-    case VT_I1: case VT_UI2: case VT_UI4: case VT_I8: case VT_UI8: case VT_INT: case VT_UINT:
+    case VT_I2:
+    case VT_I4:
+    case VT_R4:
+    case VT_R8:
+    case VT_CY:
+    case VT_DECIMAL:
+    case VT_UI1:
+    case VT_I1:
+    case VT_UI2:
+    case VT_UI4:
+    case VT_I8:
+    case VT_UI8:
+    case VT_INT:
+    case VT_UINT:
       return true;
     default:
       return false;
@@ -35,16 +47,27 @@ void appendEscaped(OutputFile& out, std::string_view text) {
   for (size_t i = 0; i < text.size(); ++i) {
     auto c = static_cast<unsigned char>(text[i]);
     if ((c >= 0x40 && c != 0x7F) ||
-        (c >= 0x20 && c < 0x40 && c != '&' && c != '<' && c != '>' && c != '"' && c != '\'') || c == '\t')
+        (c >= 0x20 && c < 0x40 && c != '&' && c != '<' && c != '>' && c != '"' && c != '\'') ||
+        c == '\t')
       continue;
     flush(i);
     start = i + 1;
     switch (c) {
-      case '&': out.write("&amp;"); break;
-      case '<': out.write("&lt;"); break;
-      case '>': out.write("&gt;"); break;
-      case '"': out.write("&quot;"); break;
-      case '\'': out.write("&#39;"); break;
+      case '&':
+        out.write("&amp;");
+        break;
+      case '<':
+        out.write("&lt;");
+        break;
+      case '>':
+        out.write("&gt;");
+        break;
+      case '"':
+        out.write("&quot;");
+        break;
+      case '\'':
+        out.write("&#39;");
+        break;
       case '\r':
         out.write("<br>\r");
         if (i + 1 < text.size() && text[i + 1] == '\n') {
@@ -53,7 +76,9 @@ void appendEscaped(OutputFile& out, std::string_view text) {
           start = i + 1;
         }
         break;
-      case '\n': out.write("<br>\n"); break;
+      case '\n':
+        out.write("<br>\n");
+        break;
       default: {
         // U+2400 + c, the visible "control picture" of the character: HTML5 allows neither
         // the raw control character nor a reference to it.
@@ -82,14 +107,21 @@ void putDigits(char*& p, int value, int width) {
 std::string_view fastText(const Variant& v, char (&buf)[64]) {
   char* end = buf;
   switch (v.vt) {
-    case VT_I2: end = std::to_chars(buf, buf + sizeof buf, v.iVal).ptr; break;
-    case VT_I4: end = std::to_chars(buf, buf + sizeof buf, v.lVal).ptr; break;
-    case VT_UI1: end = std::to_chars(buf, buf + sizeof buf, v.bVal).ptr; break;
+    case VT_I2:
+      end = std::to_chars(buf, buf + sizeof buf, v.iVal).ptr;
+      break;
+    case VT_I4:
+      end = std::to_chars(buf, buf + sizeof buf, v.lVal).ptr;
+      break;
+    case VT_UI1:
+      end = std::to_chars(buf, buf + sizeof buf, v.bVal).ptr;
+      break;
     case VT_R8:
       if (v.dblVal == 0 || !std::isfinite(v.dblVal)) return {};
       end = std::to_chars(buf, buf + sizeof buf, v.dblVal).ptr;
       break;
-    case VT_BOOL: return v.boolVal ? "TRUE" : "FALSE";
+    case VT_BOOL:
+      return v.boolVal ? "TRUE" : "FALSE";
     case VT_DATE: {
       auto p = partsFromOleDate(v.date);
       if (!p) return {};
@@ -120,8 +152,7 @@ class HtmlWriter : public TableWriter {
       : file_(joinPath(folder, safeFileName(table))), columns_(schema.fields.size()) {
     std::string_view name = fileNameOf(file_.path());
     std::string_view title = name.substr(0, name.size() - extensionOf(name).size());
-    file_.write(
-        "<!DOCTYPE html>\n<html>\n<head>\n<meta charset=\"utf-8\">\n<title>");
+    file_.write("<!DOCTYPE html>\n<html>\n<head>\n<meta charset=\"utf-8\">\n<title>");
     appendEscaped(file_, title);
     file_.write(
         "</title>\n<style>\n"
@@ -181,8 +212,8 @@ class HtmlWriter : public TableWriter {
 class HtmlDriver : public Driver {
  public:
   const DriverInfo& info() const override {
-    static const DriverInfo info = {{"HTML Export"}, "HTML Export", {".htm", ".html"}, false, true,
-                                    false, {}};
+    static const DriverInfo info = {
+        {"HTML Export"}, "HTML Export", {".htm", ".html"}, false, true, false, {}};
     return info;
   }
   std::unique_ptr<TableWriter> createTable(const std::string& database, const std::string& table,

@@ -45,10 +45,19 @@ bool appendLmbcs(std::string_view text, std::string& out, char32_t& bad) {
     }
     char32_t cp;
     int extra;
-    if (c < 0x80) { cp = c; extra = 0; }
-    else if (c >= 0xF0) { cp = c & 0x07; extra = 3; }
-    else if (c >= 0xE0) { cp = c & 0x0F; extra = 2; }
-    else { cp = c & 0x1F; extra = 1; }
+    if (c < 0x80) {
+      cp = c;
+      extra = 0;
+    } else if (c >= 0xF0) {
+      cp = c & 0x07;
+      extra = 3;
+    } else if (c >= 0xE0) {
+      cp = c & 0x0F;
+      extra = 2;
+    } else {
+      cp = c & 0x1F;
+      extra = 1;
+    }
     ++i;
     for (int k = 0; k < extra && i < text.size(); ++k, ++i)
       cp = (cp << 6) | (static_cast<unsigned char>(text[i]) & 0x3F);
@@ -59,7 +68,8 @@ bool appendLmbcs(std::string_view text, std::string& out, char32_t& bad) {
         continue;
       }
     }
-    if (cp == 0 || cp > 0xFFFF || (cp >= 0xD800 && cp <= 0xDFFF) || (cp >= 0xE000 && cp <= 0xF8FF)) {
+    if (cp == 0 || cp > 0xFFFF || (cp >= 0xD800 && cp <= 0xDFFF) ||
+        (cp >= 0xE000 && cp <= 0xF8FF)) {
       bad = cp;
       return false;
     }

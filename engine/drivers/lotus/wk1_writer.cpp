@@ -48,20 +48,23 @@ class Wk1Writer : public TableWriter {
       : fileName_(safeFileName(table)), fields_(schema.fields) {
     if (fields_.size() > MaxColumns)
       throw EngineError(ErrorKind::Limit, fileName_ + ": a Lotus WK1 worksheet holds at most " +
-                                              std::to_string(MaxColumns) + " columns; the table has " +
+                                              std::to_string(MaxColumns) +
+                                              " columns; the table has " +
                                               std::to_string(fields_.size()) + " fields");
     if (schema.rowCount > MaxRecords)
-      throw EngineError(ErrorKind::Limit,
-                        fileName_ + ": a Lotus WK1 worksheet holds at most " + withCommas(MaxSheetRows) +
-                            " rows, the field names and " + withCommas(MaxRecords) +
-                            " records; the table has " + withCommas(schema.rowCount) + " records");
+      throw EngineError(ErrorKind::Limit, fileName_ + ": a Lotus WK1 worksheet holds at most " +
+                                              withCommas(MaxSheetRows) +
+                                              " rows, the field names and " +
+                                              withCommas(MaxRecords) + " records; the table has " +
+                                              withCommas(schema.rowCount) + " records");
     for (size_t col = 0; col < fields_.size(); ++col)
       if (fields_[col].stats.maxTextChars > static_cast<int64_t>(MaxLabelChars) &&
           fields_[col].stats.textValues + fields_[col].stats.binaryValues > 0)
-        throw EngineError(ErrorKind::Limit,
-                          fileName_ + ", field " + fields_[col].name + ": a Lotus WK1 label holds at most " +
-                              std::to_string(MaxLabelChars) + " characters; the longest value has " +
-                              std::to_string(fields_[col].stats.maxTextChars));
+        throw EngineError(ErrorKind::Limit, fileName_ + ", field " + fields_[col].name +
+                                                ": a Lotus WK1 label holds at most " +
+                                                std::to_string(MaxLabelChars) +
+                                                " characters; the longest value has " +
+                                                std::to_string(fields_[col].stats.maxTextChars));
     file_ = std::make_unique<OutputFile>(joinPath(folder, fileName_));
     appendRecord(buffer_, OpBof, std::string("\x06\x04", 2));
     rangeAt_ = buffer_.size() + 4;
@@ -76,7 +79,8 @@ class Wk1Writer : public TableWriter {
       body[2] = static_cast<char>(std::clamp<int64_t>(chars + 1, 4, 60));
       appendRecord(buffer_, OpColW1, body);
     }
-    for (size_t col = 0; col < fields_.size(); ++col) putLabel(col, 0, fields_[col].name, "field names");
+    for (size_t col = 0; col < fields_.size(); ++col)
+      putLabel(col, 0, fields_[col].name, "field names");
     flush();
   }
 
@@ -112,7 +116,8 @@ class Wk1Writer : public TableWriter {
           break;
         }
         case VT_CY:
-          appendNumber(buffer_, FormatCurrency2, c, sheetRow, static_cast<double>(v.cyVal) / 10000.0);
+          appendNumber(buffer_, FormatCurrency2, c, sheetRow,
+                       static_cast<double>(v.cyVal) / 10000.0);
           break;
         default:
           if (v.vt != VT_BINARY && v.vt != VT_ERROR && variantToDouble(v, d)) {
@@ -141,7 +146,8 @@ class Wk1Writer : public TableWriter {
 
  private:
   void putLabel(size_t col, uint16_t sheetRow, const std::string& text, const std::string& where) {
-    std::string place = fileName_ + ", " + where + ", column " + columnName(col) + " (" + fields_[col].name + ")";
+    std::string place =
+        fileName_ + ", " + where + ", column " + columnName(col) + " (" + fields_[col].name + ")";
     if (utf8Length(text) > MaxLabelChars)
       throw EngineError(ErrorKind::Limit, place + ": a Lotus WK1 label holds at most " +
                                               std::to_string(MaxLabelChars) + " characters");
@@ -172,7 +178,12 @@ class Wk1Writer : public TableWriter {
 class LotusDriver : public Driver {
  public:
   const DriverInfo& info() const override {
-    static const DriverInfo info = {{"Lotus WK1"}, "Lotus WK1", {".wk1"}, false, true, true,
+    static const DriverInfo info = {{"Lotus WK1"},
+                                    "Lotus WK1",
+                                    {".wk1"},
+                                    false,
+                                    true,
+                                    true,
                                     {MaxRecords, static_cast<int32_t>(MaxColumns)}};
     return info;
   }
