@@ -232,7 +232,6 @@ class DbfWriter : public TableWriter {
 
   std::string folder_, fileName_, stem_;
   bool upperExt_;
-  Dialect dialect_;
   TablePlan plan_;
   std::unique_ptr<OutputFile> dbf_;
   std::unique_ptr<MemoWriter> memo_;
@@ -242,7 +241,7 @@ class DbfWriter : public TableWriter {
 
 DbfWriter::DbfWriter(const std::string& folder, const std::string& table, const TableSchema& schema,
                      Dialect dialect)
-    : folder_(folder), dialect_(dialect) {
+    : folder_(folder) {
   fileName_ = safeFileName(table);
   if (extensionOf(fileName_).empty()) fileName_ += ".dbf";
   std::string_view ext = extensionOf(fileName_);
