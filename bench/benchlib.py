@@ -19,32 +19,55 @@ def have(program):
 
 def measure(cmd, cwd=None, env=None, stdin=None, stdout=subprocess.DEVNULL):
     """Runs cmd (a list, or a string for the shell); returns (seconds, peak RSS in bytes,
-    exit status). The peak is that process tree's own largest resident set (ru_maxrss of
-    the waited-for child and its descendants as the kernel reports them)."""
+    exit status). The peak is read by GNU time (package `time`) around the command, so it
+    is the command's own largest resident set, not that of the forked Python parent."""
+    import tempfile
+    shell = isinstance(cmd, str)
+    argv = ["sh", "-c", cmd] if shell else list(cmd)
+    timefile = None
+    if os.path.exists("/usr/bin/time"):
+        fd, timefile = tempfile.mkstemp(prefix="bench-rss-")
+        os.close(fd)
+        argv = ["/usr/bin/time", "-f", "%M", "-o", timefile] + argv
     start = time.perf_counter()
-    proc = subprocess.Popen(cmd, cwd=cwd, env=env, stdin=stdin, stdout=stdout,
-                            stderr=subprocess.PIPE, shell=isinstance(cmd, str))
+    proc = subprocess.Popen(argv, cwd=cwd, env=env, stdin=stdin, stdout=stdout,
+                            stderr=subprocess.PIPE)
     _, status, usage = os.wait4(proc.pid, 0)
     seconds = time.perf_counter() - start
     err = proc.stderr.read().decode(errors="replace")
     proc.stderr.close()
     code = os.waitstatus_to_exitcode(status)
+    peak = usage.ru_maxrss * 1024
+    if timefile:
+        try:
+            with open(timefile) as f:
+                lines = [l for l in f.read().split() if l.isdigit()]
+            if lines:
+                peak = int(lines[-1]) * 1024
+        finally:
+            os.unlink(timefile)
     if code != 0:
-        print(f"  ! {cmd if isinstance(cmd, str) else ' '.join(cmd)} exited {code}: {err[-300:]}",
+        print(f"  ! {cmd if shell else ' '.join(cmd)} exited {code}: {err[-300:]}",
               file=sys.stderr)
-    return seconds, usage.ru_maxrss * 1024, code
+    return seconds, peak, code
 
 
 WORDS = ["alpha", "beta", "gamma", "delta", "epsilon", "zeta", "eta", "theta", "iota",
          "kappa", "lambda", "Müller", "Zoë", "naïve"]
 
 
+GENERATOR_VERSION = "2"
+
+
 def make_csv(path, rows, seed=7):
     """Writes a CSV of `rows` records and 8 mixed columns (about 100 bytes a row): integer,
-    text, decimal, integer, date, boolean, text with commas and quotes, date-time."""
-    if os.path.exists(path) and os.path.getsize(path) > 0:
-        with open(path, "rb") as f:
-            if sum(1 for _ in f) == rows + 1:
+    text, decimal, integer, date, boolean, text with commas and quotes, date-time. A file
+    made earlier by this same generator for the same row count is reused."""
+    stamp = path + ".gen"
+    wanted = f"{GENERATOR_VERSION} {rows} {seed}"
+    if os.path.exists(path) and os.path.exists(stamp):
+        with open(stamp) as f:
+            if f.read().strip() == wanted:
                 return path
     os.makedirs(os.path.dirname(path), exist_ok=True)
     rnd = random.Random(seed)
@@ -53,8 +76,9 @@ def make_csv(path, rows, seed=7):
         buf = []
         for i in range(1, rows + 1):
             w = WORDS[i % len(WORDS)]
-            note = f'"{w}, {WORDS[(i * 7) % len(WORDS)]} ""q"""' if i % 5 == 0 else f"{w} note {i % 97}"
-            buf.append(f"{i},{w} {rnd.randint(1, 99999)},{rnd.randint(0, 999999) / 100},"
+            note = (f'"{w}, {WORDS[(i * 7) % len(WORDS)]} ""quoted"" remark"' if i % 5 == 0
+                    else f"{w} delivery note number {i % 97}")
+            buf.append(f"{i},{w} customer {rnd.randint(1, 99999)},{rnd.randint(0, 999999) / 100},"
                        f"{rnd.randint(-500, 500)},20{10 + i % 15:02d}-{1 + i % 12:02d}-{1 + i % 28:02d},"
                        f"{'TRUE' if i % 3 else 'FALSE'},{note},"
                        f"2020-01-{1 + i % 28:02d} {i % 24:02d}:{i % 60:02d}:{(i * 7) % 60:02d}\n")
@@ -62,6 +86,8 @@ def make_csv(path, rows, seed=7):
                 f.write("".join(buf))
                 buf.clear()
         f.write("".join(buf))
+    with open(stamp, "w") as f:
+        f.write(wanted + "\n")
     return path
 
 

@@ -25,14 +25,22 @@ struct Table {
   std::vector<std::vector<Variant>> rows;
 };
 
+// A private folder for the run, removed at exit. Never freed, so the exit handler can
+// still use it after static destructors have run.
 const std::string& workFolder() {
-  static const std::string folder = [] {
-    std::string templ = (std::filesystem::temp_directory_path() / "tabulor-fuzz-XXXXXX").string();
-    if (!mkdtemp(templ.data())) std::abort();
-    std::atexit([] { std::filesystem::remove_all(workFolder()); });
-    return templ;
+  static const std::string* folder = [] {
+    auto* path = new std::string(
+        (std::filesystem::is_directory("/dev/shm")
+             ? std::string("/dev/shm/tabulor-fuzz-XXXXXX")
+             : (std::filesystem::temp_directory_path() / "tabulor-fuzz-XXXXXX").string()));
+    if (!mkdtemp(path->data())) std::abort();
+    std::atexit([] {
+      std::error_code ec;
+      std::filesystem::remove_all(*folder, ec);
+    });
+    return path;
   }();
-  return folder;
+  return *folder;
 }
 
 void writeBytes(const std::string& path, const char* data, size_t size) {

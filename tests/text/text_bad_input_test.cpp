@@ -1,7 +1,6 @@
 // Bad input for the text driver: each case gives a clear EngineError or a sensible table,
 // never a crash or a hang.
 #include <gtest/gtest.h>
-
 #include <sys/stat.h>
 
 #include <random>
@@ -14,7 +13,8 @@ namespace tabulor::test {
 namespace {
 
 // The description of the EngineError reading `table` throws ("" when none is thrown).
-std::string readError(const std::string& folder, const std::string& table, ErrorKind* kind = nullptr) {
+std::string readError(const std::string& folder, const std::string& table,
+                      ErrorKind* kind = nullptr) {
   try {
     readTextTable(folder, table);
   } catch (const EngineError& e) {
@@ -59,8 +59,9 @@ TEST(TextBadInput, UnterminatedQuoteNamesFileAndRow) {
   TempDir out;
   Database db;
   db.Open(dir.path(), false, true, "Text;");
-  EXPECT_THROW(db.Execute("SELECT * INTO [Text;DATABASE=" + out.path() + "].[orders.txt] FROM [orders#csv]"),
-               EngineError);
+  EXPECT_THROW(
+      db.Execute("SELECT * INTO [Text;DATABASE=" + out.path() + "].[orders.txt] FROM [orders#csv]"),
+      EngineError);
   EXPECT_TRUE(listFolder(out.path()).empty());
 }
 
@@ -71,7 +72,8 @@ TEST(TextBadInput, ExtraValuesBeyondTheTableWidthAreAnError) {
   csv += "1,2,,lost?\n";
   writeFile(dir.file("wide.csv"), csv);
   std::string error = readError(dir.path(), "wide#csv");
-  EXPECT_NE(error.find("wide.csv, row 31: 4 fields where the table has 2"), std::string::npos) << error;
+  EXPECT_NE(error.find("wide.csv, row 31: 4 fields where the table has 2"), std::string::npos)
+      << error;
 }
 
 TEST(TextBadInput, EmptyBinaryAndOddFiles) {
@@ -108,19 +110,22 @@ TEST(TextBadInput, TooManyFields) {
   TempDir dir;
   writeFile(dir.file("w.csv"), std::string(20000, ','));
   ErrorKind kind{};
-  EXPECT_NE(readError(dir.path(), "w#csv", &kind).find("more than 16,384 fields"), std::string::npos);
+  EXPECT_NE(readError(dir.path(), "w#csv", &kind).find("more than 16,384 fields"),
+            std::string::npos);
   EXPECT_EQ(kind, ErrorKind::Limit);
 }
 
 TEST(TextBadInput, FolderOfTenThousandFiles) {
   TempDir dir;
-  for (int i = 0; i < 10000; ++i) writeFile(dir.file("f" + std::to_string(100000 + i) + ".csv"), "a\n1\n");
+  for (int i = 0; i < 10000; ++i)
+    writeFile(dir.file("f" + std::to_string(100000 + i) + ".csv"), "a\n1\n");
   Database db;
   db.Open(dir.path(), false, true, "Text;");
   ASSERT_EQ(db.GetTableDefCount(), 10000);
   EXPECT_EQ(db.GetTableDefInfo(0).name, "f100000#csv");
   EXPECT_EQ(db.GetTableDefInfo(9999).fileName, "f109999.csv");
-  EXPECT_EQ(readTextTable(dir.path(), "F109999#CSV").texts(), (std::vector<std::vector<std::string>>{{"1"}}));
+  EXPECT_EQ(readTextTable(dir.path(), "F109999#CSV").texts(),
+            (std::vector<std::vector<std::string>>{{"1"}}));
 }
 
 }  // namespace

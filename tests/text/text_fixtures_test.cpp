@@ -15,7 +15,7 @@ TEST(TextFixtures, EveryFileMatchesItsExpectedTable) {
   std::string folder = fixturesDir() + "/csv";
   auto db = textDriverForTests().openDatabase(folder);
   auto tables = db->tables();
-  ASSERT_EQ(tables.size(), 11u);
+  ASSERT_GE(tables.size(), 11u);  // every .csv and .txt there (no other kinds are kept)
   for (const auto& info : tables) {
     SCOPED_TRACE(info.fileName);
     std::string base = info.fileName.substr(0, info.fileName.rfind('.'));

@@ -28,9 +28,10 @@ std::vector<std::string> seeds() {
 
 void check(const std::string& input) {
   std::string failure;
-  bool ok = fuzzTextReaderOne(reinterpret_cast<const uint8_t*>(input.data()), input.size(), &failure);
-  ASSERT_TRUE(ok) << failure << "\ninput (" << input.size() << " bytes): "
-                  << testing::PrintToString(input.substr(0, 300));
+  bool ok =
+      fuzzTextReaderOne(reinterpret_cast<const uint8_t*>(input.data()), input.size(), &failure);
+  ASSERT_TRUE(ok) << failure << "\ninput (" << input.size()
+                  << " bytes): " << testing::PrintToString(input.substr(0, 300));
 }
 
 TEST(TextFuzzSmoke, SeedsAndMutationsReadOrFailCleanlyAndRoundTrip) {
@@ -38,9 +39,9 @@ TEST(TextFuzzSmoke, SeedsAndMutationsReadOrFailCleanlyAndRoundTrip) {
   ASSERT_FALSE(corpus.empty());
   for (const auto& seed : corpus) check(seed);
 
-  static const char* const tokens[] = {"\"", "\"\"", ",", ";", "\t", "\r", "\n", "\r\n", " ",
-                                       "\xEF\xBB\xBF", "\xFF\xFE", "\xC3", "\xE9", "0", "-1",
-                                       "2020-01-05", "TRUE", "1e5", "\0"};
+  static const char* const tokens[] = {
+      "\"",       "\"\"", ",",    ";", "\t", "\r",         "\n",   "\r\n", " ", "\xEF\xBB\xBF",
+      "\xFF\xFE", "\xC3", "\xE9", "0", "-1", "2020-01-05", "TRUE", "1e5",  "\0"};
   std::mt19937 random(20261210);
   auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(4);
   int runs = 0;

@@ -22,20 +22,30 @@ TEST(TextReader, RecordsAndQuoting) {
       {"plain LF", "a,b\n1,x\n2,y\n", {"a", "b"}, {{"1", "x"}, {"2", "y"}}},
       {"CRLF, no final newline", "a,b\r\n1,x\r\n2,y", {"a", "b"}, {{"1", "x"}, {"2", "y"}}},
       {"CR only", "a,b\r1,x\r2,y\r", {"a", "b"}, {{"1", "x"}, {"2", "y"}}},
-      {"quoted delimiter and quotes", "a,b\n\"x,y\",\"say \"\"hi\"\"\"\n", {"a", "b"},
+      {"quoted delimiter and quotes",
+       "a,b\n\"x,y\",\"say \"\"hi\"\"\"\n",
+       {"a", "b"},
        {{"x,y", "say \"hi\""}}},
-      {"line breaks inside quotes kept as they are", "a,b\n\"1\n2\",\"3\r\n4\"\n\"5\r6\",z\n",
-       {"a", "b"}, {{"1\n2", "3\r\n4"}, {"5\r6", "z"}}},
+      {"line breaks inside quotes kept as they are",
+       "a,b\n\"1\n2\",\"3\r\n4\"\n\"5\r6\",z\n",
+       {"a", "b"},
+       {{"1\n2", "3\r\n4"}, {"5\r6", "z"}}},
       {"quoted names with line breaks", "\"Ben\nA\",b\n1,2\n", {"Ben\nA", "b"}, {{"1", "2"}}},
-      {"text after a closing quote is kept", "a,b\n\"x\"y,\"\"\"q\"\n", {"a", "b"},
+      {"text after a closing quote is kept",
+       "a,b\n\"x\"y,\"\"\"q\"\n",
+       {"a", "b"},
        {{"xy", "\"q"}}},
       {"quote inside an unquoted field is literal", "a\n5\"\n", {"a"}, {{"5\""}}},
       {"blank lines skipped", "a,b\n\n1,2\r\n\r\n3,4\n\n", {"a", "b"}, {{"1", "2"}, {"3", "4"}}},
-      {"short rows padded with NULL", "a,b,c\n1\n1,2\n", {"a", "b", "c"},
+      {"short rows padded with NULL",
+       "a,b,c\n1\n1,2\n",
+       {"a", "b", "c"},
        {{"1", "", ""}, {"1", "2", ""}}},
       {"trailing empty fields ignored", "a,b\n1,2,,\n", {"a", "b"}, {{"1", "2"}}},
       {"wider first rows add columns", "a\n1,2\n3\n", {"a", "F2"}, {{"1", "2"}, {"3", ""}}},
-      {"empty and repeated names", "a,,A,b,a\n1,2,3,4,5\n", {"a", "F2", "F3", "b", "F5"},
+      {"empty and repeated names",
+       "a,,A,b,a\n1,2,3,4,5\n",
+       {"a", "F2", "F3", "b", "F5"},
        {{"1", "2", "3", "4", "5"}}},
       {"header only", "a,b\n", {"a", "b"}, {}},
       {"empty file", "", {}, {}},
@@ -128,7 +138,7 @@ TEST(TextReader, EncodingIsChosenPerFileAndDecodedAcrossChunks) {
   TempDir dir;
   std::string csv = "n,v\n";
   for (int i = 0; i < 100000; ++i) csv += "Zo\xC3\xAB,\"a,b\"\n";  // UTF-8 "Zoë"
-  std::string ansi = csv + "caf\xE9,x\n";                        // then one cp1252 byte
+  std::string ansi = csv + "caf\xE9,x\n";                          // then one cp1252 byte
   writeFile(dir.file("ansi.csv"), ansi);
   TextTable table = readTextTable(dir.path(), "ansi.csv");
   ASSERT_EQ(table.rows.size(), 100001u);
@@ -151,7 +161,9 @@ TEST(TextReader, EncodingIsChosenPerFileAndDecodedAcrossChunks) {
            (text[i + 3] & 0x3F);
       i += 4;
     }
-    auto unit = [&](unsigned u) { utf16 += static_cast<char>(u & 0xFF), utf16 += static_cast<char>(u >> 8); };
+    auto unit = [&](unsigned u) {
+      utf16 += static_cast<char>(u & 0xFF), utf16 += static_cast<char>(u >> 8);
+    };
     if (cp >= 0x10000) {
       unit(0xD800 + ((cp - 0x10000) >> 10));
       unit(0xDC00 + ((cp - 0x10000) & 0x3FF));
@@ -173,14 +185,10 @@ TEST(TextReader, DelimiterDetection) {
     const char* sample;
     char delimiter;
   } cases[] = {
-      {"a,b,c\n1,2,3\n", ','},
-      {"a\tb\n1\t2\n", '\t'},
-      {"a;b;c\n1,5;2,5;3\n", ';'},
-      {"name,desc\nx,hello; world\ny,a;b;c\n", ','},
-      {"\"a;b\",c\n\"1;2\",3\n", ','},
-      {"a\tb\n\"x,y\"\t\"z,w\"\n", '\t'},
-      {"single\nvalue\n", ','},
-      {"", ','},
+      {"a,b,c\n1,2,3\n", ','},         {"a\tb\n1\t2\n", '\t'},
+      {"a;b;c\n1,5;2,5;3\n", ';'},     {"name,desc\nx,hello; world\ny,a;b;c\n", ','},
+      {"\"a;b\",c\n\"1;2\",3\n", ','}, {"a\tb\n\"x,y\"\t\"z,w\"\n", '\t'},
+      {"single\nvalue\n", ','},        {"", ','},
       {"a,b\n1,2\n3;4;5;6", ','},
   };
   for (const auto& c : cases) EXPECT_EQ(detectDelimiter(c.sample, true), c.delimiter) << c.sample;
@@ -211,8 +219,8 @@ TEST(TextReader, SchemaIniIsHonoured) {
 
 TEST(TextReader, TableListAndNames) {
   TempDir dir;
-  for (const char* name : {"b.csv", "a.TXT", "c.tab", "d.asc", "e.dat", "schema.ini", "f.csv.bak",
-                           "noext"})
+  for (const char* name :
+       {"b.csv", "a.TXT", "c.tab", "d.asc", "e.dat", "schema.ini", "f.csv.bak", "noext"})
     writeFile(dir.file(name), "x\n1\n");
   ASSERT_EQ(::mkdir(dir.file("folder.csv").c_str(), 0755), 0);
   auto db = textDriverForTests().openDatabase(dir.path());
@@ -242,7 +250,8 @@ TEST(TextReader, LongRecordsAndBufferBoundaries) {
   TempDir dir;
   std::string big(10 << 20, 'x');
   std::string csv = "a,b\n1,\"" + big + "\"\n2,\"q\"\"" + big.substr(0, 1 << 20) + "\"\n";
-  for (int i = 0; i < 50000; ++i) csv += std::to_string(i) + ",\"v\"\"" + std::to_string(i) + "\r\n\"\r\n";
+  for (int i = 0; i < 50000; ++i)
+    csv += std::to_string(i) + ",\"v\"\"" + std::to_string(i) + "\r\n\"\r\n";
   writeFile(dir.file("big.csv"), csv);
   TextTable table = readTextTable(dir.path(), "big#csv");
   ASSERT_EQ(table.rows.size(), 50002u);

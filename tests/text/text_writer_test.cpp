@@ -1,7 +1,6 @@
 // Writing through the "Text" driver: the bytes written, round trips through the driver,
 // and the same files read by Python's csv module and by gnumeric's ssconvert.
 #include <gtest/gtest.h>
-
 #include <sys/stat.h>
 
 #include "engine/database.h"
@@ -23,22 +22,33 @@ FieldInfo field(const char* name, uint16_t type) {
 
 // A table whose text values hold everything that needs quoting.
 struct Sample {
-  std::vector<FieldInfo> fields = {field("id", VT_I4),       field("name, full", VT_BSTR),
-                                   field("price", VT_R8),     field("when", VT_DATE),
-                                   field("ok", VT_BOOL),      field("zip", VT_BSTR),
+  std::vector<FieldInfo> fields = {field("id", VT_I4),          field("name, full", VT_BSTR),
+                                   field("price", VT_R8),       field("when", VT_DATE),
+                                   field("ok", VT_BOOL),        field("zip", VT_BSTR),
                                    field("\"quoted\"", VT_BSTR)};
   std::vector<std::vector<Variant>> rows;
   Sample() {
-    const char* texts[] = {"plain",        "a,b",         "say \"hi\"",   "line\nbreak",
-                           "cr\rlf\r\n",   " lead",       "trail ",       "semi;colon",
-                           "tab\there",    "\xEF\xBB\xBF" "bom", "Zo\xC3\xAB \xE2\x82\xAC",
-                           "\"",           "=1+2"};
+    const char* texts[] = {"plain",
+                           "a,b",
+                           "say \"hi\"",
+                           "line\nbreak",
+                           "cr\rlf\r\n",
+                           " lead",
+                           "trail ",
+                           "semi;colon",
+                           "tab\there",
+                           "\xEF\xBB\xBF"
+                           "bom",
+                           "Zo\xC3\xAB \xE2\x82\xAC",
+                           "\"",
+                           "=1+2"};
     int i = 0;
     for (const char* t : texts) {
-      rows.push_back({Variant::i4(i - 5), Variant::text(t), Variant::r8(i * 1.1 - 3),
-                      Variant::oleDate(*oleDateFromIso(i % 2 ? "2021-03-04 05:06:07" : "1999-12-31")),
-                      Variant::boolean(i % 3 == 0), Variant::text("0" + std::to_string(100 + i)),
-                      i % 4 == 0 ? Variant::null() : Variant::text(t)});
+      rows.push_back(
+          {Variant::i4(i - 5), Variant::text(t), Variant::r8(i * 1.1 - 3),
+           Variant::oleDate(*oleDateFromIso(i % 2 ? "2021-03-04 05:06:07" : "1999-12-31")),
+           Variant::boolean(i % 3 == 0), Variant::text("0" + std::to_string(100 + i)),
+           i % 4 == 0 ? Variant::null() : Variant::text(t)});
       ++i;
     }
   }
@@ -47,10 +57,12 @@ struct Sample {
 TEST(TextWriter, BytesOfASmallTable) {
   TempDir dir;
   writeTextTable(dir.path(), "t.csv", {field("a", VT_I4), field("b c", VT_BSTR)},
-                 {{Variant::i4(1), Variant::text("x,y")}, {Variant::null(), Variant::text(" z")},
+                 {{Variant::i4(1), Variant::text("x,y")},
+                  {Variant::null(), Variant::text(" z")},
                   {Variant::r8(0.5), Variant::text("q\"")}});
   EXPECT_EQ(readFile(dir.file("t.csv")), "a,b c\r\n1,\"x,y\"\r\n,\" z\"\r\n0.5,\"q\"\"\"\r\n");
-  writeTextTable(dir.path(), "one.csv", {field("a", VT_BSTR)}, {{Variant::null()}, {Variant::text("")}});
+  writeTextTable(dir.path(), "one.csv", {field("a", VT_BSTR)},
+                 {{Variant::null()}, {Variant::text("")}});
   EXPECT_EQ(readFile(dir.file("one.csv")), "a\r\n\"\"\r\n\"\"\r\n");
   writeTextTable(dir.path(), "none.csv", {}, {{}, {}});
   EXPECT_EQ(readFile(dir.file("none.csv")), "");
@@ -110,7 +122,8 @@ TEST(TextWriter, PythonCsvReadsTheSameValues) {
         "rows=list(csv.reader(open(sys.argv[1],newline=\"\",encoding=\"utf-8\"),delimiter=\"" +
             std::string(delim) +
             "\"))\n"
-            "csv.writer(sys.stdout,quoting=csv.QUOTE_ALL,lineterminator=\"\\n\").writerows(rows)' " +
+            "csv.writer(sys.stdout,quoting=csv.QUOTE_ALL,lineterminator=\"\\n\").writerows(rows)'"
+            " " +
             dir.file(file),
         &out);
     ASSERT_EQ(status, 0);
@@ -121,24 +134,61 @@ TEST(TextWriter, PythonCsvReadsTheSameValues) {
 TEST(TextWriter, GnumericReadsTheSameValues) {
   if (!haveProgram("ssconvert")) GTEST_SKIP() << "ssconvert (gnumeric) not installed";
   TempDir dir;
-  std::vector<FieldInfo> fields = {field("id", VT_I4), field("name", VT_BSTR), field("price", VT_R8),
-                                   field("ok", VT_BOOL)};
+  std::vector<FieldInfo> fields = {field("id", VT_I4), field("name", VT_BSTR),
+                                   field("price", VT_R8), field("ok", VT_BOOL)};
   std::vector<std::vector<Variant>> rows = {
       {Variant::i4(1), Variant::text("a,b"), Variant::r8(0.1), Variant::boolean(true)},
-      {Variant::i4(-2), Variant::text("say \"hi\""), Variant::r8(12345678.25), Variant::boolean(false)},
+      {Variant::i4(-2), Variant::text("say \"hi\""), Variant::r8(12345678.25),
+       Variant::boolean(false)},
       {Variant::i4(3), Variant::text("Zo\xC3\xAB"), Variant::null(), Variant::null()}};
   writeTextTable(dir.path(), "t.csv", fields, rows);
   std::string out;
-  int status = runCommand("ssconvert -T Gnumeric_stf:stf_assistant -O 'separator=, "
-                          "eol=unix charset=UTF-8 quoting-mode=always' " +
-                              dir.file("t.csv") + " " + dir.file("g.csv") + " 2>&1",
-                          &out);
+  int status = runCommand(
+      "ssconvert -T Gnumeric_stf:stf_assistant -O 'separator=, "
+      "eol=unix charset=UTF-8 quoting-mode=always' " +
+          dir.file("t.csv") + " " + dir.file("g.csv") + " 2>&1",
+      &out);
   ASSERT_EQ(status, 0) << out;
   auto back = parseCsv(readFile(dir.file("g.csv")));
   EXPECT_EQ(back, (Rows{{"id", "name", "price", "ok"},
                         {"1", "a,b", "0.1", "TRUE"},
                         {"-2", "say \"hi\"", "12345678.25", "FALSE"},
                         {"3", "Zo\xC3\xAB", "", ""}}));
+}
+
+// LibreOffice Calc imports the file with every column as text (so that its own number
+// recognition does not reformat values) and saves it again as CSV: the values must be ours.
+TEST(TextWriter, LibreOfficeReadsTheSameValues) {
+  if (!haveProgram("soffice")) GTEST_SKIP() << "LibreOffice (soffice) not installed";
+  TempDir dir;
+  std::vector<FieldInfo> fields = {field("id", VT_I4), field("name, full", VT_BSTR),
+                                   field("price", VT_R8), field("when", VT_DATE),
+                                   field("zip", VT_BSTR)};
+  std::vector<std::vector<Variant>> rows;
+  const char* texts[] = {"plain", "a,b",    "say \"hi\"", "line\nbreak",
+                         " lead", "trail ", "semi;colon", "Zo\xC3\xAB \xE2\x82\xAC"};
+  int i = 0;
+  for (const char* t : texts) {
+    rows.push_back({Variant::i4(i - 3), Variant::text(t), Variant::r8(i * 1.1 - 3),
+                    Variant::oleDate(*oleDateFromIso(i % 2 ? "2021-03-04 05:06:07" : "1999-12-31")),
+                    Variant::text("0" + std::to_string(100 + i))});
+    ++i;
+  }
+  writeTextTable(dir.path(), "t.csv", fields, rows);
+  std::string out;
+  int status =
+      runCommand("cd " + dir.path() + " && timeout 240 soffice -env:UserInstallation=file://" +
+                     dir.file("profile") +
+                     " --headless --infilter='CSV:44,34,76,1,1/2/2/2/3/2/4/2/5/2' --convert-to "
+                     "'csv:Text - txt - csv (StarCalc):44,34,76,1,,0,true,false,false,false,false' "
+                     "--outdir " +
+                     dir.file("lo") + " t.csv 2>&1",
+                 &out);
+  ASSERT_EQ(status, 0) << out;
+  TextTable ours = readTextTable(dir.path(), "t#csv");
+  Rows expected = ours.texts();
+  expected.insert(expected.begin(), ours.names());
+  EXPECT_EQ(parseCsv(readFile(dir.file("lo/t.csv"))), expected);
 }
 
 TEST(TextWriter, SelectIntoThroughTheEngine) {
@@ -150,9 +200,13 @@ TEST(TextWriter, SelectIntoThroughTheEngine) {
   ASSERT_EQ(db.GetTableDefCount(), 2);
   EXPECT_EQ(db.GetTableDefInfo(0).name, "orders#csv");
   writeFile(out.file("schema.ini"), "[orders.txt]\nFormat=TabDelimited\n");
-  EXPECT_EQ(db.Execute("SELECT * INTO [Text;DATABASE=" + out.path() + "].[orders.txt] FROM [orders#csv]"), 2);
+  EXPECT_EQ(
+      db.Execute("SELECT * INTO [Text;DATABASE=" + out.path() + "].[orders.txt] FROM [orders#csv]"),
+      2);
   EXPECT_EQ(readFile(out.file("orders.txt")), "id\titem\r\n1\t\"a,b\"\r\n2\tc\r\n");
-  EXPECT_EQ(db.Execute("SELECT * INTO [Text;DATABASE=" + out.path() + "].[orders.csv] FROM [orders#csv]"), 2);
+  EXPECT_EQ(
+      db.Execute("SELECT * INTO [Text;DATABASE=" + out.path() + "].[orders.csv] FROM [orders#csv]"),
+      2);
   EXPECT_EQ(readFile(out.file("orders.csv")), "id,item\r\n1,\"a,b\"\r\n2,c\r\n");
 
   Recordset rs(&db);
@@ -169,7 +223,8 @@ TEST(TextWriter, UnsafeTableNamesStayInTheFolder) {
   for (const char* name : {"../escape.csv", "..", "a/b.csv", "x]y.csv"})
     writeTextTable(out, name, {field("a", VT_I4)}, {{Variant::i4(1)}});
   EXPECT_EQ(listFolder(dir.path()), std::vector<std::string>{"out"});
-  EXPECT_EQ(listFolder(out), (std::vector<std::string>{".._escape.csv", "_..", "a_b.csv", "x]y.csv"}));
+  EXPECT_EQ(listFolder(out),
+            (std::vector<std::string>{".._escape.csv", "_..", "a_b.csv", "x]y.csv"}));
 }
 
 TEST(TextWriter, MissingOrReadOnlyFolderIsAnErrorAndLeavesNothing) {

@@ -39,7 +39,11 @@ size_t unquoteInPlace(char* s, size_t n) {
 }
 
 CsvScanner::CsvScanner(TextInput& input, char delimiter)
-    : input_(input), delimiter_(delimiter), buffer_(new char[capacity_]) {
+    : input_(input),
+      delimiter_(delimiter),
+      // Small files get a small buffer; it grows when a record needs more.
+      capacity_(input.fileSize() < (size_t(256) << 10) ? size_t(128) << 10 : size_t(1) << 20),
+      buffer_(new char[capacity_]) {
   special_[static_cast<unsigned char>(delimiter)] = true;
   special_[static_cast<unsigned char>('\r')] = true;
   special_[static_cast<unsigned char>('\n')] = true;
@@ -80,9 +84,16 @@ void CsvScanner::fill() {
     buffer_ = std::move(bigger);
     capacity_ = grown;
   }
-  size_t n = input_.read(buffer_.get() + end_, capacity_ - end_);
-  if (n == 0) eof_ = true;
-  end_ += n;
+  // Fill the free space completely: a record that spans refills is scanned again from its
+  // start, so small reads would make long records quadratic.
+  while (end_ < capacity_) {
+    size_t n = input_.read(buffer_.get() + end_, capacity_ - end_);
+    if (n == 0) {
+      eof_ = true;
+      break;
+    }
+    end_ += n;
+  }
 }
 
 CsvScanner::Scan CsvScanner::scanRecord(size_t& recordEnd) {

@@ -54,7 +54,7 @@ class CsvScanner {
   TextInput& input_;
   char delimiter_;
   bool special_[256] = {};
-  size_t capacity_ = size_t(1) << 20;
+  size_t capacity_;
   std::unique_ptr<char[]> buffer_;
   size_t pos_ = 0, end_ = 0;
   bool eof_ = false;

@@ -2,6 +2,7 @@
 #include "engine/drivers/text/text_input.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -74,6 +75,8 @@ TextInput::TextInput(const std::string& path, std::string displayName,
   if (fd_ < 0)
     throw EngineError(ErrorKind::Io, "Cannot open " + displayName_ + ": " + std::strerror(errno));
 
+  struct stat st;
+  if (::fstat(fd_, &st) == 0) fileSize_ = static_cast<uint64_t>(st.st_size);
   unsigned char bom[3] = {0, 0, 0};
   ssize_t got = ::pread(fd_, bom, 3, 0);
   if (got < 0) {
@@ -137,10 +140,11 @@ size_t TextInput::readRaw(char* dst, size_t capacity) {
 
 bool TextInput::wholeFileIsUtf8() {
   if (::lseek(fd_, 0, SEEK_SET) < 0) return false;
-  std::string buffer(ChunkBytes + 4, '\0');
+  size_t chunkBytes = std::clamp<uint64_t>(fileSize_, 4096, ChunkBytes);
+  std::string buffer(chunkBytes + 4, '\0');
   size_t carried = 0;
   for (;;) {
-    size_t n = readRaw(buffer.data() + carried, ChunkBytes);
+    size_t n = readRaw(buffer.data() + carried, chunkBytes);
     size_t have = carried + n;
     std::string_view chunk(buffer.data(), have);
     size_t cut = n == 0 ? have : completeUtf8Prefix(chunk);

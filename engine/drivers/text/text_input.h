@@ -37,6 +37,8 @@ class TextInput {
   void rewind();
 
   TextEncoding encoding() const { return encoding_; }
+  // Size of the file in bytes when it was opened (a hint for buffer sizes).
+  uint64_t fileSize() const { return fileSize_; }
   const std::string& displayName() const { return displayName_; }
 
  private:
@@ -47,10 +49,11 @@ class TextInput {
   std::string displayName_;
   TextEncoding encoding_ = TextEncoding::Utf8;
   std::string codePage_;  // iconv name for TextEncoding::CodePage
+  uint64_t fileSize_ = 0;
   uint64_t dataStart_ = 0;  // bytes of the byte-order mark
   std::string raw_;         // undecoded bytes of the current chunk
   std::string carry_;       // UTF-16 bytes held back for the next chunk (odd byte, high surrogate)
-  std::string decoded_;  // decoded bytes not handed out yet, from decodedPos_
+  std::string decoded_;     // decoded bytes not handed out yet, from decodedPos_
   size_t decodedPos_ = 0;
 };
 

@@ -41,8 +41,9 @@ class TextCursor : public RowCursor {
     sample.resize(got);
     if (sample.find('\0') != std::string::npos)
       throw EngineError(ErrorKind::BadInput,
-                        fileName + " is not a text file (it holds NUL bytes: binary data, or "
-                                   "UTF-16 text without a byte-order mark)");
+                        fileName +
+                            " is not a text file (it holds NUL bytes: binary data, or "
+                            "UTF-16 text without a byte-order mark)");
     if (!layout.delimiterGiven) delimiter = detectDelimiter(sample, got < SampleBytes);
     input_.rewind();
     scanner_ = std::make_unique<CsvScanner>(input_, delimiter);
@@ -114,9 +115,9 @@ class TextCursor : public RowCursor {
                           scanner_->where(scanner_->rowNumber()) + ": " +
                               groupedNumber(static_cast<int64_t>(values_.size())) +
                               " fields where the table has " +
-                              groupedNumber(static_cast<int64_t>(fields_.size())) +
-                              " (field " + groupedNumber(static_cast<int64_t>(i + 1)) +
-                              " holds \"" + std::string(utf8Prefix(values_[i], 40)) + "\")");
+                              groupedNumber(static_cast<int64_t>(fields_.size())) + " (field " +
+                              groupedNumber(static_cast<int64_t>(i + 1)) + " holds \"" +
+                              std::string(utf8Prefix(values_[i], 40)) + "\")");
     }
   }
 
@@ -153,8 +154,9 @@ class TextFolder : public SourceDatabase {
     TextLayout layout = layoutFromSchemaIni(folder_, fileName);
     if (layout.fixedLength)
       throw EngineError(ErrorKind::Unsupported,
-                        fileName + ": schema.ini declares Format=FixedLength, which this "
-                                   "driver does not read");
+                        fileName +
+                            ": schema.ini declares Format=FixedLength, which this "
+                            "driver does not read");
     return std::make_unique<TextCursor>(joinPath(folder_, fileName), fileName, layout);
   }
 
@@ -189,8 +191,7 @@ class TextFolder : public SourceDatabase {
     size_t hash = candidate.rfind('#');
     if (hash != std::string::npos && candidate.find('.', hash) == std::string::npos)
       candidate[hash] = '.';
-    if (isTextFileName(candidate) && isRegularFile(joinPath(folder_, candidate)))
-      return candidate;
+    if (isTextFileName(candidate) && isRegularFile(joinPath(folder_, candidate))) return candidate;
     if (isTextFileName(name) && isRegularFile(joinPath(folder_, name))) return name;
     for (const auto& file : listTextFiles())
       if (equalsNoCase(file, candidate) || equalsNoCase(file, name) ||

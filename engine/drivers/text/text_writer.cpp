@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <array>
 #include <cerrno>
 #include <cstring>
 
@@ -39,8 +40,10 @@ class TextTableWriter : public TableWriter {
       // A lone empty field would make a blank line, which readers skip: quote it.
       if (columns_ == 1 && text.empty())
         out_.write("\"\"");
-      else
+      else if (v.vt == VT_BSTR || v.vt == VT_DECIMAL || v.vt == VT_ERROR)
         writeField(text);
+      else
+        out_.write(text);  // numbers, dates and booleans never need quotes
     }
     out_.write("\r\n");
   }
@@ -74,12 +77,17 @@ class TextTableWriter : public TableWriter {
 }  // namespace
 
 bool needsQuotes(std::string_view s, char delimiter) {
+  // Bytes that force quotes: the delimiters a reader might detect, quote, CR, LF.
+  static const auto special = [] {
+    std::array<bool, 256> table{};
+    for (unsigned char c : {',', '\t', ';', '"', '\r', '\n'}) table[c] = true;
+    return table;
+  }();
   if (s.empty()) return false;
   if (s.front() == ' ' || s.back() == ' ') return true;
   if (s.size() >= 3 && s.compare(0, 3, "\xEF\xBB\xBF") == 0) return true;
   for (char c : s)
-    if (c == delimiter || c == '"' || c == '\r' || c == '\n' || c == ',' || c == '\t' || c == ';')
-      return true;
+    if (special[static_cast<unsigned char>(c)] || c == delimiter) return true;
   return false;
 }
 

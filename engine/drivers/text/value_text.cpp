@@ -104,6 +104,20 @@ bool parseInt32(std::string_view t, Variant& out) {
   return true;
 }
 
+// True when `text` is a plain decimal ("12.50", "3.0") whose only difference from the
+// shortest form of its value is zeros at the end of the fraction: the same number, as
+// spreadsheets and price lists write it. Any other difference (more digits than a double
+// keeps, an exponent, leading zeros) keeps the value as text.
+static bool sameBesideTrailingZeros(std::string_view text, std::string_view shortest) {
+  size_t dot = text.find('.');
+  if (dot == std::string_view::npos || text.find_first_of("eE") != std::string_view::npos)
+    return false;
+  size_t end = text.size();
+  while (end > dot + 1 && text[end - 1] == '0') --end;
+  if (end == dot + 1) --end;  // "3." -> "3"
+  return end < text.size() && text.substr(0, end) == shortest;
+}
+
 bool parseDouble(std::string_view t, Variant& out) {
   if (t.empty() || t.size() > 40) return false;
   char c = t[0];
@@ -114,7 +128,8 @@ bool parseDouble(std::string_view t, Variant& out) {
     return false;
   char buf[64];
   size_t n = formatDouble(value, buf);
-  if (std::string_view(buf, n) != t) return false;
+  if (std::string_view(buf, n) != t && !sameBesideTrailingZeros(t, std::string_view(buf, n)))
+    return false;
   out.vt = VT_R8;
   out.dblVal = value;
   return true;

@@ -17,7 +17,8 @@ namespace tabulor {
 std::string_view valueText(const Variant& v, char (&scratch)[64], std::string& fallback);
 
 // Each returns true and sets `out` when `text` is exactly the text valueText gives for
-// such a value (so "08123", "+5", "1.50", "1e5" and "2020-01-05 00:00:00" are refused).
+// such a value (so "08123", "+5", "1e5" and "2020-01-05 00:00:00" are refused); a decimal
+// fraction may also end in zeros ("1.50" is the number 1.5).
 bool parseInt32(std::string_view text, Variant& out);
 bool parseDouble(std::string_view text, Variant& out);  // also whole numbers, as VT_R8
 bool parseIsoDate(std::string_view text, Variant& out);
