@@ -13,8 +13,9 @@ inline constexpr uint16_t OpBof = 0x0000, OpEof = 0x0001, OpRange = 0x0006, OpCo
 inline constexpr uint16_t Wk1Revision = 0x0406;  // 1-2-3 Release 2
 
 // Cell format bytes: bit 7 protection, bits 6-4 the format type, bits 3-0 its detail.
-inline constexpr uint8_t FormatDefault = 0xFF;    // the worksheet's global format
-inline constexpr uint8_t FormatDate = 0xF2;       // special 2: DD-MMM-YY
+inline constexpr uint8_t FormatDefault = 0xFF;  // the worksheet's global format
+// Special 9, D4 "Long International" date: what Quattro Pro writes for dates in .wk1.
+inline constexpr uint8_t FormatDate = 0xF9;
 inline constexpr uint8_t FormatCurrency2 = 0xA2;  // currency, 2 decimals
 
 // Appends one record with body `body`.

@@ -66,7 +66,9 @@ class Wk1Writer : public TableWriter {
                                                 " characters; the longest value has " +
                                                 std::to_string(fields_[col].stats.maxTextChars));
     file_ = std::make_unique<OutputFile>(joinPath(folder, fileName_));
-    appendRecord(buffer_, OpBof, std::string("\x06\x04", 2));
+    const char revision[2] = {static_cast<char>(Wk1Revision & 0xFF),
+                              static_cast<char>(Wk1Revision >> 8)};
+    appendRecord(buffer_, OpBof, std::string_view(revision, 2));
     rangeAt_ = buffer_.size() + 4;
     appendRecord(buffer_, OpRange, rangeBody(fields_.empty() ? 0xFFFF : 0, 0, 0, 0));
     for (size_t col = 0; col < fields_.size(); ++col) {
