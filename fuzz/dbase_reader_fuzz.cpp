@@ -62,6 +62,13 @@ std::string canonical(std::string text) {
   return text;
 }
 
+// Character fields are padded with blanks, so no dBase reader can tell trailing blanks (or
+// the NULs some writers pad with) from padding: a value is compared without them.
+std::string withoutPadding(std::string text) {
+  while (!text.empty() && (text.back() == ' ' || text.back() == '\0')) text.pop_back();
+  return text;
+}
+
 }  // namespace
 
 bool fuzzDbaseReaderOne(const uint8_t* data, size_t size, std::string* failure) {
@@ -121,7 +128,8 @@ bool fuzzDbaseReaderOne(const uint8_t* data, size_t size, std::string* failure) 
   }
   for (size_t r = 0; r < first.rows.size(); ++r)
     for (size_t c = 0; c < first.fields.size(); ++c) {
-      std::string a = variantToText(first.rows[r][c]), b = variantToText(second.rows[r][c]);
+      std::string a = withoutPadding(variantToText(first.rows[r][c]));
+      std::string b = withoutPadding(variantToText(second.rows[r][c]));
       double x = 0, y = 0;
       bool sameNumber = variantToDouble(first.rows[r][c], x) &&
                         variantToDouble(second.rows[r][c], y) && first.rows[r][c].vt != VT_BSTR &&
