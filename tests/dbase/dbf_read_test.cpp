@@ -153,6 +153,7 @@ TEST(DbfRead, OpensTablesWithoutRegardToCaseAndResetRepeatsTheRows) {
   EXPECT_EQ(first, (std::vector<std::string>{"Alice", "Bob"}));  // "Deleted Guy" skipped
   EXPECT_EQ(first, second);
   EXPECT_THROW(db->openTable("nosuchtable"), EngineError);
+  EXPECT_THROW(db->openTable("../dbf/people"), EngineError);  // never outside the folder
 }
 
 TEST(DbfRead, ReadsTheMazoviaTableWithoutFailing) {

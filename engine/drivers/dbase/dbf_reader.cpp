@@ -493,7 +493,9 @@ class DbfFolder : public SourceDatabase {
 
   std::unique_ptr<RowCursor> openTable(const std::string& name) override {
     std::string file;
-    if (!onlyFile_.empty()) {
+    if (name.find('/') != std::string::npos) {
+      // A table name never leads out of the folder.
+    } else if (!onlyFile_.empty()) {
       if (equalsNoCase(stem(onlyFile_), name)) file = onlyFile_;
     } else {
       // Cheap paths first: the exact file names a table name usually comes from.
@@ -506,7 +508,7 @@ class DbfFolder : public SourceDatabase {
             break;
           }
     }
-    if (file.empty() || name.find('/') != std::string::npos)
+    if (file.empty())
       throw EngineError(ErrorKind::NotFound, "The table " + name + " does not exist in " + folder_);
     return std::make_unique<DbfCursor>(joinPath(folder_, file), name);
   }
