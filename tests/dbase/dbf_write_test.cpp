@@ -238,6 +238,38 @@ TEST(DbfWrite, DialectLimitsFailBeforeAnyFileIsCreated) {
   EXPECT_EQ(readDbf(dir.path(), "wide").fields.size(), 129u);
 }
 
+TEST(DbfWrite, RecordsPastTheDialectsLengthMoveTheWidestTextToMemos) {
+  std::vector<FieldInfo> fields;
+  std::vector<Variant> row;
+  for (int i = 0; i < 20; ++i) {
+    fields.push_back(field(("text" + std::to_string(i)).c_str(), VT_BSTR));
+    row.push_back(
+        Variant::text(std::string(200 + static_cast<size_t>(i), static_cast<char>('a' + i))));
+  }
+  struct Want {
+    const char* dialect;
+    unsigned char version;
+  };
+  for (Want w : {Want{"dBASE III", 0x83}, Want{"dBASE IV", 0x8B}, Want{"dBASE 5.0", 0x03}}) {
+    TempDir dir;
+    writeTable(*findDriver(w.dialect), dir.path(), "wide.dbf", fields, {row});
+    std::string bytes = readFile(dir.file("wide.dbf"));
+    unsigned recordLength =
+        static_cast<unsigned char>(bytes[10]) | static_cast<unsigned char>(bytes[11]) << 8;
+    EXPECT_EQ(static_cast<unsigned char>(bytes[0]), w.version) << w.dialect;
+    EXPECT_LE(recordLength, w.version == 0x03 ? 32767u : 4000u) << w.dialect;
+    if (w.version != 0x03) {
+      EXPECT_GT(recordLength, 3500u) << w.dialect;            // only as many memos as needed
+      EXPECT_EQ(bytes[32 + 19 * 32 + 11], 'M') << w.dialect;  // the widest went first
+      EXPECT_EQ(bytes[32 + 11], 'C') << w.dialect;
+    }
+    Table back = readDbf(dir.path(), "wide");
+    ASSERT_EQ(back.rows.size(), 1u);
+    for (size_t i = 0; i < row.size(); ++i)
+      EXPECT_EQ(back.rows[0][i].str, row[i].str) << w.dialect << " " << i;
+  }
+}
+
 TEST(DbfWrite, AValueTheFileCannotHoldFailsTheTableAndLeavesNothingBehind) {
   TempDir dir;
   // dBASE III memos end at the first 0x1A, so a memo holding one cannot be kept.

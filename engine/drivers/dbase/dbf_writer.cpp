@@ -40,6 +40,9 @@ int maxNumericWidth(Dialect d) {
 size_t maxFields(Dialect d) {
   return d == Dialect::DbaseIII ? 128 : 255;
 }
+uint64_t maxRecordLength(Dialect d) {
+  return d == Dialect::Dbase5 ? 32767 : 4000;
+}
 
 std::string dialectName(Dialect d) {
   switch (d) {
@@ -425,19 +428,37 @@ TablePlan planDbfTable(const TableSchema& schema, Dialect dialect, const std::st
   for (const auto& f : schema.fields)
     if (!f.stats.fitsWindows1252) plan.utf8 = true;
   std::vector<std::string> names = dbaseFieldNames(schema.fields);
-  uint32_t offset = 1;
+  uint64_t recordLength = 1;
   for (size_t i = 0; i < schema.fields.size(); ++i) {
     ColumnPlan c = planColumn(schema.fields[i], haveStats, plan.utf8, dialect);
     c.field.name = names[i];
+    recordLength += c.field.length;
+    plan.columns.push_back(std::move(c));
+  }
+  // dBASE opens no table whose record is longer than its limit: the widest character
+  // fields move to the memo file until the record fits.
+  while (recordLength > maxRecordLength(dialect)) {
+    ColumnPlan* widest = nullptr;
+    for (auto& c : plan.columns)
+      if (c.kind == ColumnKind::Text && c.field.length > 10 &&
+          (!widest || c.field.length > widest->field.length))
+        widest = &c;
+    if (!widest)
+      throw EngineError(ErrorKind::Limit,
+                        table + ": a " + dialectName(dialect) + " record holds at most " +
+                            std::to_string(maxRecordLength(dialect)) + " bytes; this table needs " +
+                            std::to_string(recordLength));
+    recordLength -= widest->field.length - 10;
+    widest->kind = ColumnKind::Memo;
+    widest->field.type = 'M';
+    widest->field.length = 10;
+  }
+  uint32_t offset = 1;
+  for (auto& c : plan.columns) {
     c.field.offset = offset;
     offset += c.field.length;
     if (c.kind == ColumnKind::Memo) plan.anyMemo = true;
-    plan.columns.push_back(std::move(c));
   }
-  if (offset > 0xFFFF)
-    throw EngineError(ErrorKind::Limit,
-                      table + ": a dBASE record holds at most 65,535 bytes; this table needs " +
-                          std::to_string(offset));
   return plan;
 }
 

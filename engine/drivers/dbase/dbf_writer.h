@@ -32,8 +32,10 @@ struct TablePlan {
 std::vector<std::string> dbaseFieldNames(const std::vector<FieldInfo>& fields);
 
 // Chooses every column's type and size from its Variant type and its statistics so that
-// every value fits unchanged. Throws EngineError(Limit) naming the table for what the
-// dialect cannot hold (too many fields, a record longer than 65,535 bytes).
+// every value fits unchanged; when the record would pass the dialect's length (4,000 bytes
+// in dBASE III and IV, 32,767 in dBASE 5.0) the widest character fields become memos.
+// Throws EngineError(Limit) naming the table for what the dialect cannot hold (too many
+// fields, a record too long even so).
 TablePlan planDbfTable(const TableSchema& schema, Dialect dialect, const std::string& table);
 
 std::unique_ptr<TableWriter> createDbfWriter(const std::string& folder, const std::string& table,
