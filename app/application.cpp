@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "app/conversion_driver.h"
+#include "app/start_command.h"
 #include "convert/catalogue.h"
 #include "convert/messages.h"
 #include "engine/database.h"
@@ -84,6 +85,7 @@ int CTabulorApp::InitInstance(int argc, char** argv) {
 
   QApplication app(argc, argv);
   CMainDlg dialog(folder);
+  dialog.setStartRunner(runStartCommand);
   dialog.exec();
   return 0;
 }

@@ -1,6 +1,6 @@
 // What a conversion call needs from its owner (the window or the batch run): the program's
 // folder (for Blank.mdb), the one database connection shared with the preview, and the
-// channel for messages.
+// channel for messages, and the spreadsheet-automation helper program.
 #pragma once
 
 #include <string>
@@ -14,6 +14,16 @@ struct ConversionContext {
   std::string programFolder;  // folder of the executable, ending in "/"
   Database* database = nullptr;
   Messages* messages = nullptr;
+  // The program that drives the spreadsheet application; empty means
+  // programFolder + AutomationHelperName. Tests point it at a fake.
+  std::string automationHelper{};
+  // Limits for the helper: starting the application, and any one call after that. A call
+  // that takes longer ends the application and is reported as an automation error.
+  int automationCreateTimeoutSeconds = 120;
+  int automationCallTimeoutSeconds = 600;
 };
+
+// File name of the automation helper, installed beside the tabulor executable.
+inline constexpr const char* AutomationHelperName = "tabulor-calc-helper";
 
 }  // namespace tabulor

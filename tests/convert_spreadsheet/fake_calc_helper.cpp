@@ -1,0 +1,109 @@
+// A stand-in for the spreadsheet-automation helper: speaks the same line protocol, records
+// every request in the file named by FAKE_CALC_LOG (first line "pid <pid>"), writes a small
+// file for each save, and fails on demand. Environment:
+//   FAKE_CALC_SHEETS  sheet names separated by "|" (default "Sheet1")
+//   FAKE_CALC_FAIL    "<verb>[:<sheet>]=<action>", action one of absent, die, hang, garble,
+//                     error:<kind>:<hex code>:<description>
+#include <signal.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "convert/automation_protocol.h"
+
+using namespace tabulor::automation;
+
+namespace {
+
+std::string env(const char* name) {
+  const char* v = std::getenv(name);
+  return v ? v : "";
+}
+
+void log(const std::string& line) {
+  std::string path = env("FAKE_CALC_LOG");
+  if (path.empty()) return;
+  std::ofstream(path, std::ios::app) << line << "\n";
+}
+
+void reply(const std::string& line) {
+  std::cout << line << "\n" << std::flush;
+}
+
+}  // namespace
+
+int main() {
+  signal(SIGPIPE, SIG_IGN);
+  log("pid " + std::to_string(getpid()));
+  std::vector<std::string> sheets;
+  {
+    std::string all = env("FAKE_CALC_SHEETS");
+    if (all.empty()) all = "Sheet1";
+    size_t start = 0;
+    for (size_t bar; (bar = all.find('|', start)) != std::string::npos; start = bar + 1)
+      sheets.push_back(all.substr(start, bar - start));
+    sheets.push_back(all.substr(start));
+  }
+  const std::string fail = env("FAKE_CALC_FAIL");
+  const std::string failWhere = fail.substr(0, fail.find('='));
+  const std::string failAction =
+      fail.find('=') == std::string::npos ? "" : fail.substr(fail.find('=') + 1);
+
+  std::string line;
+  while (std::getline(std::cin, line)) {
+    log(line);
+    std::vector<std::string> request = decodeLine(line);
+    const std::string& verb = request[0];
+    std::string where = verb;
+    if ((verb == "name" || verb == "save") && request.size() > 1) where += ":" + request[1];
+    if (!fail.empty() && (where == failWhere || verb == failWhere)) {
+      if (failAction == "absent") {
+        reply(encodeLine({std::string(ReplyAbsent), "not installed"}));
+        continue;
+      }
+      if (failAction == "die") return 3;
+      if (failAction == "hang") {
+        pause();
+        return 0;
+      }
+      if (failAction == "garble") {
+        reply("what?");
+        continue;
+      }
+      if (failAction.rfind("error:", 0) == 0) {
+        std::string rest = failAction.substr(6);
+        size_t c1 = rest.find(':'), c2 = rest.find(':', c1 + 1);
+        reply(errorLine(rest.substr(0, c1),
+                        std::strtoul(rest.substr(c1 + 1, c2 - c1 - 1).c_str(), nullptr, 16),
+                        rest.substr(c2 + 1)));
+        continue;
+      }
+    }
+    if (verb == "count") {
+      reply(encodeLine({"ok", std::to_string(sheets.size())}));
+    } else if (verb == "name") {
+      size_t i = std::strtoul(request.at(1).c_str(), nullptr, 10);
+      reply(encodeLine({"ok", sheets.at(i - 1)}));
+    } else if (verb == "open") {
+      std::string why;
+      std::string path = resolveOpenName(request.at(1), request.size() > 2 ? request[2] : "", &why);
+      log("resolved " + path);
+      reply(path.empty() ? errorLine(KindDispatch, CodeNotExists, why) : "ok");
+    } else if (verb == "save") {
+      std::ofstream out(request.at(3), std::ios::trunc);
+      out << "fake sheet " << request[1] << " code " << request[2] << "\n";
+      reply(out ? std::string("ok") : errorLine(KindDispatch, CodeAccess, "cannot write"));
+    } else if (verb == "release") {
+      reply("ok");
+      return 0;
+    } else {
+      reply("ok");
+    }
+  }
+  return 0;
+}

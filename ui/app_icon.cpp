@@ -1,0 +1,43 @@
+// Drawing of the application icon at the sizes the desktop asks for.
+#include "ui/app_icon.h"
+
+#include <QPainter>
+#include <QPixmap>
+
+namespace tabulor {
+
+namespace {
+
+QPixmap drawIcon(int size) {
+  QPixmap pm(size, size);
+  pm.fill(Qt::transparent);
+  QPainter p(&pm);
+  const double u = size / 16.0;
+  const QRectF sheet(1 * u, 2 * u, 14 * u, 12 * u);
+  p.fillRect(sheet, QColor(255, 255, 255));
+  p.fillRect(QRectF(sheet.left(), sheet.top(), sheet.width(), 3 * u), QColor(0x2b, 0x6c, 0xb0));
+  p.fillRect(QRectF(sheet.left(), sheet.top(), 3 * u, sheet.height()), QColor(0xd6, 0xe2, 0xf0));
+  p.setPen(QPen(QColor(0x80, 0x8a, 0x96), std::max(1.0, u / 2)));
+  for (int i = 1; i < 4; ++i) {
+    const double y = sheet.top() + 3 * u + i * 2.25 * u;
+    p.drawLine(QPointF(sheet.left(), y), QPointF(sheet.right(), y));
+  }
+  for (double x : {4.0, 8.0, 12.0})
+    p.drawLine(QPointF(x * u, sheet.top()), QPointF(x * u, sheet.bottom()));
+  p.setPen(QPen(QColor(0x33, 0x3a, 0x44), std::max(1.0, u / 2)));
+  p.drawRect(sheet);
+  return pm;
+}
+
+}  // namespace
+
+const QIcon& applicationIcon() {
+  static const QIcon icon = [] {
+    QIcon i;
+    for (int size : {16, 24, 32, 48, 64}) i.addPixmap(drawIcon(size));
+    return i;
+  }();
+  return icon;
+}
+
+}  // namespace tabulor
