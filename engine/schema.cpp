@@ -1,8 +1,10 @@
 // Column statistics gathered in the engine's pre-pass for writers that size their columns.
 #include "engine/schema.h"
 
+#include <charconv>
 #include <cmath>
 
+#include "engine/ole_date.h"
 #include "engine/text_codec.h"
 
 namespace tabulor {
@@ -34,6 +36,71 @@ int decimalsNeeded(double value) {
   return decimals > 15 ? 15 : decimals;
 }
 
+// True when every character of UTF-8 `text` has a byte in Windows-1252.
+bool fitsWindows1252(std::string_view text) {
+  size_t i = 0;
+  while (i < text.size() && static_cast<unsigned char>(text[i]) < 0x80) ++i;
+  if (i == text.size()) return true;
+  // The characters that Windows-1252 puts at 0x80..0x9F.
+  static const char32_t specials[] = {0x20AC, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+                                      0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x017D, 0x2018,
+                                      0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014, 0x02DC,
+                                      0x2122, 0x0161, 0x203A, 0x0153, 0x017E, 0x0178};
+  while (i < text.size()) {
+    auto c = static_cast<unsigned char>(text[i]);
+    char32_t cp;
+    int extra;
+    if (c < 0x80) {
+      ++i;
+      continue;
+    }
+    if (c >= 0xF0) {
+      cp = c & 0x07;
+      extra = 3;
+    } else if (c >= 0xE0) {
+      cp = c & 0x0F;
+      extra = 2;
+    } else {
+      cp = c & 0x1F;
+      extra = 1;
+    }
+    ++i;
+    for (int k = 0; k < extra && i < text.size(); ++k, ++i)
+      cp = (cp << 6) | (static_cast<unsigned char>(text[i]) & 0x3F);
+    if (cp >= 0xA0 && cp <= 0xFF) continue;
+    bool found = false;
+    for (char32_t s : specials) found = found || s == cp;
+    if (!found) return false;
+  }
+  return true;
+}
+
+// Length of variantToText(v) for the kinds whose text is ASCII and cheap to measure without
+// formatting it (the statistics pass sees every value of a table); -1 for the others.
+int64_t shownLength(const Variant& v) {
+  char buf[64];
+  switch (v.vt) {
+    case VT_I2:
+      return std::to_chars(buf, buf + sizeof buf, v.iVal).ptr - buf;
+    case VT_I4:
+      return std::to_chars(buf, buf + sizeof buf, v.lVal).ptr - buf;
+    case VT_UI1:
+      return std::to_chars(buf, buf + sizeof buf, v.bVal).ptr - buf;
+    case VT_BOOL:
+      return v.boolVal ? 4 : 5;
+    case VT_R8:
+      if (v.dblVal == 0 || !std::isfinite(v.dblVal)) return -1;
+      return std::to_chars(buf, buf + sizeof buf, v.dblVal).ptr - buf;
+    case VT_DATE: {
+      auto p = partsFromOleDate(v.date);
+      if (!p) return -1;
+      return (p->hour || p->minute || p->second) ? 19 : 10;  // YYYY-MM-DD[ HH:MM:SS]
+    }
+    default:
+      return -1;
+  }
+}
+
 }  // namespace
 
 void accumulateStats(ColumnStats& s, const Variant& v) {
@@ -43,6 +110,7 @@ void accumulateStats(ColumnStats& s, const Variant& v) {
   switch (v.vt) {
     case VT_BSTR:
       ++s.textValues;
+      if (s.fitsWindows1252 && !fitsWindows1252(v.str)) s.fitsWindows1252 = false;
       break;
     case VT_BINARY:
       ++s.binaryValues;
@@ -79,6 +147,12 @@ void accumulateStats(ColumnStats& s, const Variant& v) {
       int decimals = decimalsNeeded(number);
       if (decimals > s.maxDecimals) s.maxDecimals = decimals;
     }
+  }
+  int64_t length = shownLength(v);
+  if (length >= 0) {  // ASCII: as many bytes as characters
+    if (length > s.maxTextBytes) s.maxTextBytes = length;
+    if (length > s.maxTextChars) s.maxTextChars = length;
+    return;
   }
   const std::string text = v.vt == VT_BSTR ? std::string() : variantToText(v);
   const std::string& shown = v.vt == VT_BSTR ? v.str : text;

@@ -25,6 +25,9 @@ struct ColumnStats {
   bool allWholeNumbers = true;  // every numeric value is an integer
   double minValue = 0, maxValue = 0;
   bool anyTimeOfDay = false;  // some date value has a time part
+  // Every text value can be written in Windows-1252 (writers of 8-bit formats choose between
+  // that code page and a Unicode fallback from it).
+  bool fitsWindows1252 = true;
 };
 
 struct FieldInfo {

@@ -4,6 +4,7 @@
 // data, never a crash; and every reading driver must refuse the other drivers' files.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <filesystem>
 #include <map>
@@ -175,6 +176,10 @@ TEST_F(Conformance, DamagedFilesGiveErrorsAndDriversRefuseEachOthersFiles) {
       if (!info.reads) continue;
       const std::string connect = info.isamNames.front() + ";";
       if (equalsNoCase(info.isamNames.front(), connectIsam(ownConnect))) continue;
+      // Drivers of one format family (dBASE III, IV and 5.0) read each other's files.
+      const std::string ext = toLowerAscii(extensionOf(path));
+      if (std::find(info.extensions.begin(), info.extensions.end(), ext) != info.extensions.end())
+        continue;
       SCOPED_TRACE(path + " opened as " + connect);
       const std::string alone = dir.file("alone");
       fs::remove_all(alone);

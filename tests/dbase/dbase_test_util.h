@@ -1,0 +1,31 @@
+// Helpers of the dBase tests: reading a whole table through the engine, writing a table
+// through a driver from rows given in the test, and the independent readers' output.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "engine/driver.h"
+
+namespace tabulor::test {
+
+struct Table {
+  std::vector<FieldInfo> fields;
+  std::vector<std::vector<Variant>> rows;
+};
+
+// Every row of table `table` of the dBase database `folder` (throws what the reader throws).
+Table readDbf(const std::string& folder, const std::string& table);
+
+// Writes `rows` as table `file` into `folder` through `driver`, with statistics gathered
+// as the engine gathers them.
+void writeTable(const Driver& driver, const std::string& folder, const std::string& file,
+                std::vector<FieldInfo> fields, const std::vector<std::vector<Variant>>& rows);
+
+// Runs `command` and parses its standard output as CSV; fails the test on a non-zero exit.
+std::vector<std::vector<std::string>> csvFromCommand(const std::string& command);
+
+// Numeric comparison of two number texts (both parsed as doubles).
+bool sameNumber(const std::string& a, const std::string& b);
+
+}  // namespace tabulor::test
