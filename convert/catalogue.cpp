@@ -32,7 +32,9 @@ const std::array<TargetFormatInfo, TargetFormatCount>& targetFormats() {
   return formats;
 }
 
-bool isValidFormat(int index) { return index >= 0 && index < TargetFormatCount; }
+bool isValidFormat(int index) {
+  return index >= 0 && index < TargetFormatCount;
+}
 
 const TargetFormatInfo& formatInfo(TargetFormat format) {
   return targetFormats()[isValidFormat(format) ? format : FormatText];
@@ -42,8 +44,8 @@ std::optional<TargetFormat> formatFromKeyword(std::string_view keyword) {
   static const struct {
     const char* keyword;
     TargetFormat format;
-  } keywords[] = {{"txt", FormatText}, {"htm", FormatHtml}, {"html", FormatHtml},
-                  {"csv", FormatCsv},  {"xls", FormatXls},  {"mdb", FormatMdb},
+  } keywords[] = {{"txt", FormatText},   {"htm", FormatHtml}, {"html", FormatHtml},
+                  {"csv", FormatCsv},    {"xls", FormatXls},  {"mdb", FormatMdb},
                   {"dbf", FormatDbase5}, {"wk1", FormatWk1}};
   std::string lower = toLowerAscii(keyword);
   for (const auto& k : keywords)
@@ -62,13 +64,17 @@ SourceKind classifySource(std::string_view path) {
 
 SourceOpen sourceOpenInfo(SourceKind kind) {
   switch (kind) {
-    case SourceKind::SourceWorkbook: return {"Excel 8.0;", false, "$"};
+    case SourceKind::SourceWorkbook:
+      return {"Excel 8.0;", false, "$"};
     case SourceKind::SourceText:
-    case SourceKind::SourceCsv: return {"Text;", true, ""};
-    case SourceKind::SourceDbase: return {"dBASE III;", true, ""};
+    case SourceKind::SourceCsv:
+      return {"Text;", true, ""};
+    case SourceKind::SourceDbase:
+      return {"dBASE III;", true, ""};
     case SourceKind::SourceDatabase:
     case SourceKind::SourceOther:
-    default: return {"", false, ""};
+    default:
+      return {"", false, ""};
   }
 }
 
@@ -105,8 +111,7 @@ std::string format(const char* pattern, std::string_view a, std::string_view b =
 
 }  // namespace
 
-std::string primaryOutputPath(std::string_view outdir, std::string_view base,
-                              TargetFormat fmt) {
+std::string primaryOutputPath(std::string_view outdir, std::string_view base, TargetFormat fmt) {
   return format("%s/%s%s", outdir, base, toLowerAscii(formatInfo(fmt).primaryExtension));
 }
 
@@ -116,9 +121,8 @@ std::string perTableOutputName(TargetFormat fmt, std::string_view base, std::str
   return format(severalTables ? info.severalTableName : info.oneTableName, base, table);
 }
 
-std::string databaseStatement(TargetFormat fmt, std::string_view outdir,
-                              std::string_view fileName, std::string_view table,
-                              std::string_view src) {
+std::string databaseStatement(TargetFormat fmt, std::string_view outdir, std::string_view fileName,
+                              std::string_view table, std::string_view src) {
   const TargetFormatInfo& info = formatInfo(fmt);
   // The connect string's DATABASE path sits inside the first brackets too.
   std::string outdirInBrackets = bracketed(outdir);
@@ -132,14 +136,16 @@ std::string databaseStatement(TargetFormat fmt, std::string_view outdir,
   return format(info.statement, outdirInBrackets, bracketed(fileName), bracketed(src));
 }
 
-std::string spreadsheetOutputPath(TargetFormat fmt, std::string_view outdir,
-                                  std::string_view base, std::string_view sheet) {
+std::string spreadsheetOutputPath(TargetFormat fmt, std::string_view outdir, std::string_view base,
+                                  std::string_view sheet) {
   const TargetFormatInfo& info = formatInfo(fmt);
   if (info.spreadsheetCode < 0) return {};
   return format(info.spreadsheetPath, outdir, base, sheet);
 }
 
-int spreadsheetFileFormatCode(TargetFormat fmt) { return formatInfo(fmt).spreadsheetCode; }
+int spreadsheetFileFormatCode(TargetFormat fmt) {
+  return formatInfo(fmt).spreadsheetCode;
+}
 
 const std::array<SourceFilter, 6>& sourceFilters() {
   static const std::array<SourceFilter, 6> filters = {{

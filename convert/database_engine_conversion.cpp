@@ -28,7 +28,9 @@ std::optional<std::string> keptTableName(const TableDefInfo& table, SourceKind k
 
 namespace {
 
-void removeFile(const std::string& path) { std::remove(path.c_str()); }
+void removeFile(const std::string& path) {
+  std::remove(path.c_str());
+}
 
 // Refuses a conversion whose deletions or outputs would hit the source file itself (a
 // source converted into its own folder in its own format): the source would be deleted

@@ -33,7 +33,9 @@ void Database::Open(const std::string& name, bool /*exclusive*/, bool /*readOnly
   name_ = name;
 }
 
-bool Database::IsOpen() const { return source_ != nullptr; }
+bool Database::IsOpen() const {
+  return source_ != nullptr;
+}
 
 void Database::Close() {
   source_.reset();
@@ -61,8 +63,8 @@ int Database::GetTableDefCount() {
 TableDefInfo Database::GetTableDefInfo(int index) {
   loadTables();
   if (index < 0 || index >= static_cast<int>(tables_.size()))
-    throw EngineError(ErrorKind::NotFound, "Table index " + std::to_string(index) +
-                                               " is out of range in " + name_);
+    throw EngineError(ErrorKind::NotFound,
+                      "Table index " + std::to_string(index) + " is out of range in " + name_);
   return tables_[static_cast<size_t>(index)];
 }
 
@@ -91,8 +93,7 @@ int64_t Database::Execute(const std::string& statement, int /*options*/) {
     cursor->reset();
   }
 
-  std::unique_ptr<TableWriter> writer =
-      target.createTable(stmt.database, stmt.targetTable, schema);
+  std::unique_ptr<TableWriter> writer = target.createTable(stmt.database, stmt.targetTable, schema);
   int64_t copied = 0;
   while (cursor->next(row)) {
     writer->appendRow(row);
@@ -114,8 +115,8 @@ int Recordset::GetFieldCount() const {
 
 FieldInfo Recordset::GetFieldInfo(int index) const {
   if (!cursor_ || index < 0 || index >= GetFieldCount())
-    throw EngineError(ErrorKind::NotFound, "Field index " + std::to_string(index) +
-                                               " is out of range");
+    throw EngineError(ErrorKind::NotFound,
+                      "Field index " + std::to_string(index) + " is out of range");
   return cursor_->fields()[static_cast<size_t>(index)];
 }
 

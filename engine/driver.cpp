@@ -12,10 +12,11 @@ std::unique_ptr<SourceDatabase> Driver::openDatabase(const std::string& name) co
 }
 
 std::unique_ptr<TableWriter> Driver::createTable(const std::string& database,
-                                                 const std::string& table, const TableSchema&) const {
-  throw EngineError(ErrorKind::Unsupported, "The " + info().longName +
-                                                " driver cannot write tables (" + table + " in " +
-                                                database + ")");
+                                                 const std::string& table,
+                                                 const TableSchema&) const {
+  throw EngineError(
+      ErrorKind::Unsupported,
+      "The " + info().longName + " driver cannot write tables (" + table + " in " + database + ")");
 }
 
 }  // namespace tabulor

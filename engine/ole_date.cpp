@@ -98,8 +98,8 @@ std::optional<double> oleDateFromIso(std::string_view t) {
       t[7] != '-' || !digits(8, 2, p.day))
     return std::nullopt;
   if (t.size() > 10) {
-    if ((t[10] != ' ' && t[10] != 'T') || !digits(11, 2, p.hour) || t.size() < 16 ||
-        t[13] != ':' || !digits(14, 2, p.minute))
+    if ((t[10] != ' ' && t[10] != 'T') || !digits(11, 2, p.hour) || t.size() < 16 || t[13] != ':' ||
+        !digits(14, 2, p.minute))
       return std::nullopt;
     if (t.size() > 16) {
       if (t.size() != 19 || t[16] != ':' || !digits(17, 2, p.second)) return std::nullopt;

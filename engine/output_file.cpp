@@ -16,12 +16,11 @@ namespace tabulor {
 OutputFile::OutputFile(std::string path) : path_(std::move(path)) {
   std::string_view name = fileNameOf(path_);
   std::string folder = path_.substr(0, path_.size() - name.size());
-  tempPath_ = folder + "." + std::string(name.substr(0, 200)) + ".partial-" +
-              std::to_string(::getpid());
+  tempPath_ =
+      folder + "." + std::string(name.substr(0, 200)) + ".partial-" + std::to_string(::getpid());
   fd_ = ::open(tempPath_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
   if (fd_ < 0)
-    throw EngineError(ErrorKind::Io,
-                      "Cannot create " + path_ + ": " + std::strerror(errno));
+    throw EngineError(ErrorKind::Io, "Cannot create " + path_ + ": " + std::strerror(errno));
   buffer_ = new char[capacity_];
 }
 
@@ -32,8 +31,8 @@ OutputFile::~OutputFile() {
 }
 
 void OutputFile::fail(const char* what) {
-  throw EngineError(ErrorKind::Io, std::string("Cannot ") + what + " " + path_ + ": " +
-                                       std::strerror(errno));
+  throw EngineError(ErrorKind::Io,
+                    std::string("Cannot ") + what + " " + path_ + ": " + std::strerror(errno));
 }
 
 void OutputFile::writeDirect(std::string_view bytes) {

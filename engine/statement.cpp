@@ -92,9 +92,8 @@ std::string connectValue(std::string_view connect, std::string_view key) {
   size_t start = connect.find(';');
   while (start != std::string_view::npos) {
     size_t next = connect.find(';', start + 1);
-    std::string_view part = connect.substr(start + 1, next == std::string_view::npos
-                                                          ? std::string_view::npos
-                                                          : next - start - 1);
+    std::string_view part = connect.substr(
+        start + 1, next == std::string_view::npos ? std::string_view::npos : next - start - 1);
     size_t eq = part.find('=');
     if (eq != std::string_view::npos) {
       std::string name = trimmed(part.substr(0, eq));

@@ -9,8 +9,8 @@
 namespace tabulor {
 
 struct SelectInto {
-  std::string isam;          // the part of the connect string before the first ";"
-  std::string database;      // the DATABASE= value
+  std::string isam;      // the part of the connect string before the first ";"
+  std::string database;  // the DATABASE= value
   std::string targetTable;
   std::string sourceTable;
 };

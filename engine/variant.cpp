@@ -40,14 +40,30 @@ bool operator==(const Variant& a, const Variant& b) {
 
 bool variantToDouble(const Variant& v, double& out) {
   switch (v.vt) {
-    case VT_I2: out = v.iVal; return true;
-    case VT_I4: out = v.lVal; return true;
-    case VT_R4: out = v.fltVal; return true;
-    case VT_R8: out = v.dblVal; return true;
-    case VT_CY: out = static_cast<double>(v.cyVal) / 10000.0; return true;
-    case VT_DATE: out = v.date; return true;
-    case VT_BOOL: out = v.boolVal ? -1 : 0; return true;
-    case VT_UI1: out = v.bVal; return true;
+    case VT_I2:
+      out = v.iVal;
+      return true;
+    case VT_I4:
+      out = v.lVal;
+      return true;
+    case VT_R4:
+      out = v.fltVal;
+      return true;
+    case VT_R8:
+      out = v.dblVal;
+      return true;
+    case VT_CY:
+      out = static_cast<double>(v.cyVal) / 10000.0;
+      return true;
+    case VT_DATE:
+      out = v.date;
+      return true;
+    case VT_BOOL:
+      out = v.boolVal ? -1 : 0;
+      return true;
+    case VT_UI1:
+      out = v.bVal;
+      return true;
     case VT_DECIMAL: {
       const char* first = v.str.data();
       auto res = std::from_chars(first, first + v.str.size(), out);
@@ -89,15 +105,24 @@ std::string variantToText(const Variant& v) {
     case VT_EMPTY:
     case VT_NULL:
       return {};
-    case VT_I2: return std::to_string(v.iVal);
-    case VT_I4: return std::to_string(v.lVal);
-    case VT_R4: return shortestDouble(static_cast<double>(v.fltVal));
-    case VT_R8: return shortestDouble(v.dblVal);
-    case VT_CY: return currencyText(v.cyVal);
-    case VT_DATE: return isoFromOleDate(v.date);
-    case VT_BOOL: return v.boolVal ? "TRUE" : "FALSE";
-    case VT_UI1: return std::to_string(v.bVal);
-    case VT_ERROR: return "#ERROR " + std::to_string(v.scode);
+    case VT_I2:
+      return std::to_string(v.iVal);
+    case VT_I4:
+      return std::to_string(v.lVal);
+    case VT_R4:
+      return shortestDouble(static_cast<double>(v.fltVal));
+    case VT_R8:
+      return shortestDouble(v.dblVal);
+    case VT_CY:
+      return currencyText(v.cyVal);
+    case VT_DATE:
+      return isoFromOleDate(v.date);
+    case VT_BOOL:
+      return v.boolVal ? "TRUE" : "FALSE";
+    case VT_UI1:
+      return std::to_string(v.bVal);
+    case VT_ERROR:
+      return "#ERROR " + std::to_string(v.scode);
     case VT_BINARY: {
       std::string out;
       out.reserve(v.str.size() * 2);

@@ -82,31 +82,85 @@ struct Variant {
   Variant() : dblVal(0) {}
 
   static Variant null() { return typed(VT_NULL); }
-  static Variant i2(int16_t v) { Variant r = typed(VT_I2); r.iVal = v; return r; }
-  static Variant i4(int32_t v) { Variant r = typed(VT_I4); r.lVal = v; return r; }
-  static Variant r4(float v) { Variant r = typed(VT_R4); r.fltVal = v; return r; }
-  static Variant r8(double v) { Variant r = typed(VT_R8); r.dblVal = v; return r; }
-  static Variant currency(int64_t scaled) { Variant r = typed(VT_CY); r.cyVal = scaled; return r; }
-  static Variant oleDate(double d) { Variant r = typed(VT_DATE); r.date = d; return r; }
+  static Variant i2(int16_t v) {
+    Variant r = typed(VT_I2);
+    r.iVal = v;
+    return r;
+  }
+  static Variant i4(int32_t v) {
+    Variant r = typed(VT_I4);
+    r.lVal = v;
+    return r;
+  }
+  static Variant r4(float v) {
+    Variant r = typed(VT_R4);
+    r.fltVal = v;
+    return r;
+  }
+  static Variant r8(double v) {
+    Variant r = typed(VT_R8);
+    r.dblVal = v;
+    return r;
+  }
+  static Variant currency(int64_t scaled) {
+    Variant r = typed(VT_CY);
+    r.cyVal = scaled;
+    return r;
+  }
+  static Variant oleDate(double d) {
+    Variant r = typed(VT_DATE);
+    r.date = d;
+    return r;
+  }
   static Variant boolean(bool b) {
     Variant r = typed(VT_BOOL);
     r.boolVal = b ? VARIANT_TRUE : VARIANT_FALSE;
     return r;
   }
-  static Variant ui1(uint8_t v) { Variant r = typed(VT_UI1); r.bVal = v; return r; }
-  static Variant error(int32_t code) { Variant r = typed(VT_ERROR); r.scode = code; return r; }
-  static Variant text(std::string_view s) { Variant r = typed(VT_BSTR); r.str = s; return r; }
-  static Variant decimal(std::string_view s) { Variant r = typed(VT_DECIMAL); r.str = s; return r; }
-  static Variant bytes(std::string_view s) { Variant r = typed(VT_BINARY); r.str = s; return r; }
+  static Variant ui1(uint8_t v) {
+    Variant r = typed(VT_UI1);
+    r.bVal = v;
+    return r;
+  }
+  static Variant error(int32_t code) {
+    Variant r = typed(VT_ERROR);
+    r.scode = code;
+    return r;
+  }
+  static Variant text(std::string_view s) {
+    Variant r = typed(VT_BSTR);
+    r.str = s;
+    return r;
+  }
+  static Variant decimal(std::string_view s) {
+    Variant r = typed(VT_DECIMAL);
+    r.str = s;
+    return r;
+  }
+  static Variant bytes(std::string_view s) {
+    Variant r = typed(VT_BINARY);
+    r.str = s;
+    return r;
+  }
 
   bool isNull() const { return vt == VT_NULL || vt == VT_EMPTY; }
 
   // Reuses the string's buffer: cursors refill one row of Variants per record.
-  void setText(std::string_view s) { vt = VT_BSTR; str.assign(s.data(), s.size()); }
-  void setNull() { vt = VT_NULL; str.clear(); }
+  void setText(std::string_view s) {
+    vt = VT_BSTR;
+    str.assign(s.data(), s.size());
+  }
+  void setNull() {
+    vt = VT_NULL;
+    str.clear();
+  }
 
  private:
-  static Variant typed(uint16_t code) { Variant r; r.vt = code; return r; }
+  static Variant typed(uint16_t code) {
+    Variant r;
+    r.vt = code;
+    return r;
+  }
 };
 
 bool operator==(const Variant& a, const Variant& b);

@@ -14,7 +14,8 @@ bool wildcardMatch(const std::string& name, const std::string& mask) {
   // Iterative matcher with one backtrack point for the last "*": linear in practice.
   size_t n = 0, m = 0, starMask = std::string::npos, starName = 0;
   auto same = [](char a, char b) {
-    return std::tolower(static_cast<unsigned char>(a)) == std::tolower(static_cast<unsigned char>(b));
+    return std::tolower(static_cast<unsigned char>(a)) ==
+           std::tolower(static_cast<unsigned char>(b));
   };
   while (n < name.size()) {
     if (m < mask.size() && (mask[m] == '?' || (mask[m] != '*' && same(mask[m], name[n])))) {

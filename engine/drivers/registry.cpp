@@ -7,13 +7,13 @@
 #include "engine/file_names.h"
 
 #define TABULOR_DRIVERS(X) \
-  X(text)   \
-  X(jet)    \
-  X(excel)  \
-  X(dbase3) \
-  X(dbase4) \
-  X(dbase5) \
-  X(html)   \
+  X(text)                  \
+  X(jet)                   \
+  X(excel)                 \
+  X(dbase3)                \
+  X(dbase4)                \
+  X(dbase5)                \
+  X(html)                  \
   X(lotus)
 
 namespace tabulor {

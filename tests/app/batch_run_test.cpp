@@ -48,8 +48,7 @@ TEST_F(BatchRun, ConvertsEveryMatchingFileWithTheKeywordInAnyCase) {
   EXPECT_EQ(run.status, 0) << run.output;
   EXPECT_EQ(run.output, "");
   EXPECT_EQ(listFolder(out()), (std::vector<std::string>{"Orders.csv", "cities.csv"}));
-  EXPECT_EQ(test::parseCsv(readFile(out("Orders.csv")))[2],
-            (std::vector<std::string>{"2", "Bob"}));
+  EXPECT_EQ(test::parseCsv(readFile(out("Orders.csv")))[2], (std::vector<std::string>{"2", "Bob"}));
 }
 
 TEST_F(BatchRun, ShellExpandedSourcesAndTrailingSlashes) {
@@ -66,7 +65,8 @@ TEST_F(BatchRun, UnknownKeywordConvertsToText) {
 }
 
 TEST_F(BatchRun, NothingMatchedConvertsNothingSilently) {
-  for (const std::string& source : {"'" + in("*.xls") + "'", in(""), "'\"" + in("cities.csv") + "\"'"}) {
+  for (const std::string& source :
+       {"'" + in("*.xls") + "'", in(""), "'\"" + in("cities.csv") + "\"'"}) {
     CommandRun run = tabulor(source + " csv " + out());
     EXPECT_EQ(run.status, 2) << source;
     EXPECT_EQ(run.output, "") << source;

@@ -26,12 +26,22 @@ TEST(SourceScan, MatchesMasks) {
     const char* mask;
     bool match;
   } cases[] = {
-      {"Book1.XLS", "*.xls", true}, {"a.xls", "*.XLS", true},   {"a.xlsx", "*.XLS", false},
-      {"a.xls", "?.xls", true},     {"ab.xls", "?.xls", false}, {"reportGi!", "*.*", true},
-      {"noext", "*.*", true}, {"noext", "*.c", false},      {"x", "*", true},           {"a.b.c", "*.c", true},
-      {"abc", "a*b*c", true},       {"abd", "a*b*c", false},    {"", "*", true},
+      {"Book1.XLS", "*.xls", true},
+      {"a.xls", "*.XLS", true},
+      {"a.xlsx", "*.XLS", false},
+      {"a.xls", "?.xls", true},
+      {"ab.xls", "?.xls", false},
+      {"reportGi!", "*.*", true},
+      {"noext", "*.*", true},
+      {"noext", "*.c", false},
+      {"x", "*", true},
+      {"a.b.c", "*.c", true},
+      {"abc", "a*b*c", true},
+      {"abd", "a*b*c", false},
+      {"", "*", true},
   };
-  for (const auto& c : cases) EXPECT_EQ(matchesMask(c.name, c.mask), c.match) << c.name << " " << c.mask;
+  for (const auto& c : cases)
+    EXPECT_EQ(matchesMask(c.name, c.mask), c.match) << c.name << " " << c.mask;
 }
 
 TEST(SourceScan, ListsMatchingFilesOfAFolder) {
@@ -57,7 +67,6 @@ TEST(SourceScan, SkipsNamesEndingInGiBang) {
   std::vector<std::string> found;
   scanFolder(found, dir.path(), "", "*.*");
   EXPECT_EQ(sorted(found), sorted({dir.file("reportgi!"), dir.file("x.y")}));
-
 }
 
 TEST(SourceScan, PatternsIgnoreTheFolder) {

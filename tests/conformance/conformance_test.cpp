@@ -37,9 +37,12 @@ std::string key(const Variant& v) {
   if (v.isNull()) return "null";
   double number;
   switch (v.vt) {
-    case VT_BSTR: return "t:" + v.str;
-    case VT_BOOL: return v.boolVal ? "b:1" : "b:0";
-    case VT_DATE: return "d:" + variantToText(v);
+    case VT_BSTR:
+      return "t:" + v.str;
+    case VT_BOOL:
+      return v.boolVal ? "b:1" : "b:0";
+    case VT_DATE:
+      return "d:" + variantToText(v);
     default:
       if (variantToDouble(v, number)) return "n:" + shortestDouble(number);
       return "?:" + variantToText(v);

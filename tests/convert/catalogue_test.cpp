@@ -12,9 +12,9 @@ TEST(Catalogue, KeywordsSelectFormats) {
     const char* keyword;
     std::optional<TargetFormat> want;
   } cases[] = {
-      {"txt", FormatText}, {"htm", FormatHtml},   {"HTML", FormatHtml}, {"csv", FormatCsv},
-      {"CSV", FormatCsv},  {"xls", FormatXls},    {"mdb", FormatMdb},   {"dbf", FormatDbase5},
-      {"Wk1", FormatWk1},  {"wk3", std::nullopt}, {"", std::nullopt},   {"dbase", std::nullopt},
+      {"txt", FormatText},    {"htm", FormatHtml},   {"HTML", FormatHtml}, {"csv", FormatCsv},
+      {"CSV", FormatCsv},     {"xls", FormatXls},    {"mdb", FormatMdb},   {"dbf", FormatDbase5},
+      {"Wk1", FormatWk1},     {"wk3", std::nullopt}, {"", std::nullopt},   {"dbase", std::nullopt},
       {" csv", std::nullopt},
   };
   for (const auto& c : cases) EXPECT_EQ(formatFromKeyword(c.keyword), c.want) << c.keyword;
@@ -25,12 +25,12 @@ TEST(Catalogue, ClassifiesSourcesByTheirLastFourCharacters) {
     const char* path;
     SourceKind kind;
   } cases[] = {
-      {"Book.XLS", SourceKind::SourceWorkbook}, {"book.xls", SourceKind::SourceWorkbook},
-      {"BOOK.Xls", SourceKind::SourceWorkbook}, {"a.xlsx", SourceKind::SourceOther},
-      {".xls", SourceKind::SourceOther},        {"x.xls", SourceKind::SourceWorkbook},
+      {"Book.XLS", SourceKind::SourceWorkbook},    {"book.xls", SourceKind::SourceWorkbook},
+      {"BOOK.Xls", SourceKind::SourceWorkbook},    {"a.xlsx", SourceKind::SourceOther},
+      {".xls", SourceKind::SourceOther},           {"x.xls", SourceKind::SourceWorkbook},
       {"/d/shop.MDB", SourceKind::SourceDatabase}, {"/d/a.txt", SourceKind::SourceText},
-      {"/d/orders.csv", SourceKind::SourceCsv}, {"/d/t.DBF", SourceKind::SourceDbase},
-      {"/d/report.doc", SourceKind::SourceOther}, {"", SourceKind::SourceOther},
+      {"/d/orders.csv", SourceKind::SourceCsv},    {"/d/t.DBF", SourceKind::SourceDbase},
+      {"/d/report.doc", SourceKind::SourceOther},  {"", SourceKind::SourceOther},
   };
   for (const auto& c : cases) EXPECT_EQ(classifySource(c.path), c.kind) << c.path;
 
@@ -69,7 +69,8 @@ TEST(Catalogue, DatabaseEngineNamesAndStatements) {
        "SELECT * INTO [Text;DATABASE=/out].[Sales_Jan.csv] FROM [Jan$]"},
       {FormatXls, "Sales.xls", "Sales.xls",
        "SELECT * INTO [Excel 8.0;DATABASE=/out/Sales.xls].[Jan] FROM [Jan$]"},
-      {FormatMdb, "Sales.mdb", "Sales.mdb", "SELECT * INTO [;DATABASE=/out/Sales.mdb].[Jan] FROM [Jan$]"},
+      {FormatMdb, "Sales.mdb", "Sales.mdb",
+       "SELECT * INTO [;DATABASE=/out/Sales.mdb].[Jan] FROM [Jan$]"},
       {FormatDbase3, "Sales.dbf", "Sales_Jan.dbf",
        "SELECT * INTO [dBASE III;DATABASE=/out].[Sales_Jan.dbf] FROM [Jan$]"},
       {FormatDbase4, "Sales.dbf", "Sales_Jan.dbf",
@@ -100,10 +101,14 @@ TEST(Catalogue, SpreadsheetPathsAndCodes) {
     int code;
     const char* path;
   } cases[] = {
-      {FormatText, 3, "/out/Book_Jan.txt"},  {FormatHtml, 44, "/out/Book_Jan.htm"},
-      {FormatCsv, 6, "/out/Book_Jan.csv"},   {FormatXls, 39, "/out/Book.xls"},
-      {FormatMdb, -1, ""},                   {FormatDbase3, 8, "/out/Book_Jan.dbf"},
-      {FormatDbase4, 11, "/out/Book_Jan.dbf"}, {FormatDbase5, 9, "/out/Book_Jan.dbf"},
+      {FormatText, 3, "/out/Book_Jan.txt"},
+      {FormatHtml, 44, "/out/Book_Jan.htm"},
+      {FormatCsv, 6, "/out/Book_Jan.csv"},
+      {FormatXls, 39, "/out/Book.xls"},
+      {FormatMdb, -1, ""},
+      {FormatDbase3, 8, "/out/Book_Jan.dbf"},
+      {FormatDbase4, 11, "/out/Book_Jan.dbf"},
+      {FormatDbase5, 9, "/out/Book_Jan.dbf"},
       {FormatWk1, 5, "/out/Book_Jan.wk1"},
   };
   for (const auto& c : cases) {
@@ -113,9 +118,14 @@ TEST(Catalogue, SpreadsheetPathsAndCodes) {
 }
 
 TEST(Catalogue, ComboTextsAndFilters) {
-  const char* combo[] = {"Text (*.TXT)", "Web Page(*.HTM, *.HTML)", "Comma Delimited (*.CSV)",
-                         "Microsoft Excel Workbook (*.XLS)", "Microsoft Jet Database (*.MDB)",
-                         "dBaseIII (*.DBF)", "dBaseIV (*.DBF)", "dBASE 5.0 (*.DBF)",
+  const char* combo[] = {"Text (*.TXT)",
+                         "Web Page(*.HTM, *.HTML)",
+                         "Comma Delimited (*.CSV)",
+                         "Microsoft Excel Workbook (*.XLS)",
+                         "Microsoft Jet Database (*.MDB)",
+                         "dBaseIII (*.DBF)",
+                         "dBaseIV (*.DBF)",
+                         "dBASE 5.0 (*.DBF)",
                          "Lotus 1-2-3 WKS and WK1 Lotus WK1 (*.WK1)"};
   for (int i = 0; i < TargetFormatCount; ++i) {
     EXPECT_EQ(targetFormats()[static_cast<size_t>(i)].format, i);

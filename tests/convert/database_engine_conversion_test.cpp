@@ -131,7 +131,8 @@ TEST_F(DatabaseEngineConversion, RefusesToReplaceTheSourceItself) {
   EXPECT_EQ(readFile(dataFile("orders.csv")), csv);
   EXPECT_EQ(readFile(dataFile("shop.mdb")), "a database");
   // Into its own folder in another format is fine.
-  EXPECT_EQ(ConvertWithDatabaseEngine(ctx, dataFile("orders.csv"), src.path() + "/data", FormatText), 1);
+  EXPECT_EQ(
+      ConvertWithDatabaseEngine(ctx, dataFile("orders.csv"), src.path() + "/data", FormatText), 1);
   EXPECT_TRUE(fileExists(dataFile("orders.txt")));
 }
 

@@ -10,10 +10,14 @@ TEST(FileNames, SafeFileNameStaysInsideTheFolder) {
   struct Case {
     std::string table, file;
   } cases[] = {
-      {"orders.txt", "orders.txt"},   {"../../etc/passwd", ".._.._etc_passwd"},
-      {"..", "_.."},                  {".", "_."},
-      {"", "_"},                      {"a\\b", "a_b"},
-      {std::string("a\nb\x01", 4), "a_b_"}, {"Sales_Jan.csv", "Sales_Jan.csv"},
+      {"orders.txt", "orders.txt"},
+      {"../../etc/passwd", ".._.._etc_passwd"},
+      {"..", "_.."},
+      {".", "_."},
+      {"", "_"},
+      {"a\\b", "a_b"},
+      {std::string("a\nb\x01", 4), "a_b_"},
+      {"Sales_Jan.csv", "Sales_Jan.csv"},
   };
   for (const auto& c : cases) EXPECT_EQ(safeFileName(c.table), c.file) << c.table;
 

@@ -18,7 +18,8 @@ TEST(Statement, ParsesEveryCatalogueForm) {
       {"select * into [Excel 8.0;DATABASE=/o/Sales.xls].[My Sheet] from [My Sheet$]",
        {"Excel 8.0", "/o/Sales.xls", "My Sheet", "My Sheet$"}},
       {"SELECT * INTO [;DATABASE=/o/a.mdb].[t] FROM [t]", {"", "/o/a.mdb", "t", "t"}},
-      {"SELECT * INTO [dBASE III;DATABASE=/a;b].[x.dbf] FROM [x]", {"dBASE III", "/a;b", "x.dbf", "x"}},
+      {"SELECT * INTO [dBASE III;DATABASE=/a;b].[x.dbf] FROM [x]",
+       {"dBASE III", "/a;b", "x.dbf", "x"}},
       {"SELECT * INTO [Text;DATABASE=/o].[a]]b.txt] FROM [a]]b]", {"Text", "/o", "a]b.txt", "a]b"}},
   };
   for (const auto& c : cases) {

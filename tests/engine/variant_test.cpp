@@ -1,9 +1,10 @@
 // Variant text forms, OLE dates and UTF-8 helpers.
+#include "engine/variant.h"
+
 #include <gtest/gtest.h>
 
 #include "engine/ole_date.h"
 #include "engine/text_codec.h"
-#include "engine/variant.h"
 
 namespace tabulor {
 namespace {

@@ -24,14 +24,15 @@ TempDir::TempDir() {
 TempDir::~TempDir() {
   std::error_code ec;
   // Tests make folders read-only; give write access back so they can be removed.
-  for (auto it = fs::recursive_directory_iterator(path_, ec); it != fs::end(it);
-       it.increment(ec))
+  for (auto it = fs::recursive_directory_iterator(path_, ec); it != fs::end(it); it.increment(ec))
     fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, ec);
   fs::permissions(path_, fs::perms::owner_all, fs::perm_options::add, ec);
   fs::remove_all(path_, ec);
 }
 
-std::string TempDir::file(const std::string& name) const { return path_ + "/" + name; }
+std::string TempDir::file(const std::string& name) const {
+  return path_ + "/" + name;
+}
 
 void writeFile(const std::string& path, const std::string& bytes) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
@@ -67,8 +68,12 @@ std::string fixturesDir() {
   return fs::is_directory(dir) ? fs::canonical(dir).string() : std::string();
 }
 
-std::string sourceDir() { return TABULOR_SOURCE_DIR; }
-std::string binaryDir() { return TABULOR_BINARY_DIR; }
+std::string sourceDir() {
+  return TABULOR_SOURCE_DIR;
+}
+std::string binaryDir() {
+  return TABULOR_BINARY_DIR;
+}
 
 std::vector<std::vector<std::string>> parseCsv(const std::string& text) {
   std::vector<std::vector<std::string>> records;

@@ -47,8 +47,8 @@ bool haveProgram(const std::string& program);
 }  // namespace tabulor::test
 
 // Skips the current test with a message when the fixtures folder is absent.
-#define TABULOR_REQUIRE_FIXTURES()                                                     \
-  do {                                                                                 \
-    if (::tabulor::test::fixturesDir().empty())                                        \
-      GTEST_SKIP() << "shared fixtures folder not found (set TABULOR_FIXTURES)";       \
+#define TABULOR_REQUIRE_FIXTURES()                                               \
+  do {                                                                           \
+    if (::tabulor::test::fixturesDir().empty())                                  \
+      GTEST_SKIP() << "shared fixtures folder not found (set TABULOR_FIXTURES)"; \
   } while (0)

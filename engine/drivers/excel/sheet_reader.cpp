@@ -150,7 +150,6 @@ class SheetCursor : public RowCursor {
     readRowCells();
   }
 
-
   EngineError bad(const std::string& why) const {
     return EngineError(ErrorKind::BadInput, book_->path + ", sheet " + table_ + ": " + why);
   }

@@ -72,5 +72,4 @@ void JetFile::truncate(uint32_t pages) {
   bytes_ = uint64_t(pages) * PageSize;
 }
 
-
 }  // namespace tabulor::jet

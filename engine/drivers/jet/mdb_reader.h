@@ -28,8 +28,8 @@ class MdbReader {
   static std::unique_ptr<MdbReader> openBuffer(std::string& bytes, const std::string& name);
   ~MdbReader();
 
-  // Every table (queries and other objects left out): user tables (attributes 0), system tables (TableAttrSystem),
-  // linked tables (TableAttrLinked), in catalogue order.
+  // Every table (queries and other objects left out): user tables (attributes 0), system tables
+  // (TableAttrSystem), linked tables (TableAttrLinked), in catalogue order.
   std::vector<TableDefInfo> tables();
 
   // Reads table `name` (matched without regard to case): `onSchema` gets the fields once,
