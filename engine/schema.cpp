@@ -40,38 +40,9 @@ int decimalsNeeded(double value) {
 bool fitsWindows1252(std::string_view text) {
   size_t i = 0;
   while (i < text.size() && static_cast<unsigned char>(text[i]) < 0x80) ++i;
-  if (i == text.size()) return true;
-  // The characters that Windows-1252 puts at 0x80..0x9F.
-  static const char32_t specials[] = {0x20AC, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
-                                      0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x017D, 0x2018,
-                                      0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014, 0x02DC,
-                                      0x2122, 0x0161, 0x203A, 0x0153, 0x017E, 0x0178};
-  while (i < text.size()) {
-    auto c = static_cast<unsigned char>(text[i]);
-    char32_t cp;
-    int extra;
-    if (c < 0x80) {
-      ++i;
-      continue;
-    }
-    if (c >= 0xF0) {
-      cp = c & 0x07;
-      extra = 3;
-    } else if (c >= 0xE0) {
-      cp = c & 0x0F;
-      extra = 2;
-    } else {
-      cp = c & 0x1F;
-      extra = 1;
-    }
-    ++i;
-    for (int k = 0; k < extra && i < text.size(); ++k, ++i)
-      cp = (cp << 6) | (static_cast<unsigned char>(text[i]) & 0x3F);
-    if (cp >= 0xA0 && cp <= 0xFF) continue;
-    bool found = false;
-    for (char32_t s : specials) found = found || s == cp;
-    if (!found) return false;
-  }
+  char byte;
+  while (i < text.size())
+    if (!windows1252Byte(nextCodePoint(text, i), byte)) return false;
   return true;
 }
 

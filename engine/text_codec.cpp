@@ -63,6 +63,38 @@ void appendUtf8(std::string& out, char32_t cp) {
   }
 }
 
+char32_t nextCodePoint(std::string_view s, size_t& i) {
+  auto c = static_cast<unsigned char>(s[i++]);
+  if (c < 0x80) return c;
+  char32_t cp;
+  int extra;
+  if (c >= 0xF0) {
+    cp = c & 0x07, extra = 3;
+  } else if (c >= 0xE0) {
+    cp = c & 0x0F, extra = 2;
+  } else {
+    cp = c & 0x1F, extra = 1;
+  }
+  for (int k = 0; k < extra && i < s.size(); ++k, ++i)
+    cp = (cp << 6) | (static_cast<unsigned char>(s[i]) & 0x3F);
+  return cp;
+}
+
+bool windows1252Byte(char32_t cp, char& byte) {
+  if (cp < 0x80 || (cp >= 0xA0 && cp <= 0xFF)) {
+    byte = static_cast<char>(cp);
+    return true;
+  }
+  for (int k = 0; k < 32; ++k) {
+    // The unassigned positions decode to their C1 control; they have no character to encode.
+    if (Cp1252High[k] == cp && cp >= 0x100) {
+      byte = static_cast<char>(0x80 + k);
+      return true;
+    }
+  }
+  return false;
+}
+
 bool isValidUtf8(std::string_view s) {
   size_t i = 0;
   while (i < s.size()) {

@@ -33,4 +33,12 @@ bool toCodePage(std::string_view utf8, const char* codePage, std::string& out);
 // Appends code point `cp` to `out` as UTF-8.
 void appendUtf8(std::string& out, char32_t cp);
 
+// The code point of the UTF-8 sequence at s[i], advancing i past it. For the program's own
+// (valid) text; a malformed sequence yields whatever its bits say, never reads past s.
+char32_t nextCodePoint(std::string_view s, size_t& i);
+
+// The Windows-1252 byte of a code point; false when the code page has none (including the
+// five positions it leaves unassigned).
+bool windows1252Byte(char32_t cp, char& byte);
+
 }  // namespace tabulor

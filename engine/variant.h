@@ -165,6 +165,9 @@ struct Variant {
 
 bool operator==(const Variant& a, const Variant& b);
 
+// True for the codes of numbers (integers of every width, floats, currency, decimal).
+bool isNumericType(uint16_t vt);
+
 // Numeric value of the numeric codes (I2, I4, R4, R8, CY, DATE, BOOL, UI1, DECIMAL);
 // false for the others.
 bool variantToDouble(const Variant& v, double& out);

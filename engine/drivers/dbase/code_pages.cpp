@@ -173,42 +173,11 @@ void TextDecoder::decode(std::string_view bytes, std::string& out) const {
 }
 
 bool appendWindows1252(std::string_view text, std::string& out) {
-  static const char32_t specials[32] = {
-      0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-      0x2039, 0x0152, 0,      0x017D, 0,      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-      0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
   size_t i = 0;
   while (i < text.size()) {
-    auto c = static_cast<unsigned char>(text[i]);
-    if (c < 0x80) {
-      out += static_cast<char>(c);
-      ++i;
-      continue;
-    }
-    char32_t cp;
-    int extra;
-    if (c >= 0xF0) {
-      cp = c & 0x07;
-      extra = 3;
-    } else if (c >= 0xE0) {
-      cp = c & 0x0F;
-      extra = 2;
-    } else {
-      cp = c & 0x1F;
-      extra = 1;
-    }
-    ++i;
-    for (int k = 0; k < extra && i < text.size(); ++k, ++i)
-      cp = (cp << 6) | (static_cast<unsigned char>(text[i]) & 0x3F);
-    if (cp >= 0xA0 && cp <= 0xFF) {
-      out += static_cast<char>(cp);
-      continue;
-    }
-    int found = -1;
-    for (int k = 0; k < 32 && found < 0; ++k)
-      if (specials[k] == cp && cp != 0) found = k;
-    if (found < 0) return false;
-    out += static_cast<char>(0x80 + found);
+    char byte;
+    if (!windows1252Byte(nextCodePoint(text, i), byte)) return false;
+    out += byte;
   }
   return true;
 }

@@ -55,28 +55,6 @@ std::string dialectName(Dialect d) {
   }
 }
 
-bool isNumericType(uint16_t vt) {
-  switch (vt) {
-    case VT_I2:
-    case VT_I4:
-    case VT_R4:
-    case VT_R8:
-    case VT_CY:
-    case VT_DECIMAL:
-    case VT_UI1:
-    case VT_I1:
-    case VT_UI2:
-    case VT_UI4:
-    case VT_I8:
-    case VT_UI8:
-    case VT_INT:
-    case VT_UINT:
-      return true;
-    default:
-      return false;
-  }
-}
-
 ColumnPlan textColumn(int64_t bytes) {
   ColumnPlan c;
   if (bytes > static_cast<int64_t>(MaxCharLength)) {

@@ -18,28 +18,6 @@ namespace tabulor {
 
 namespace {
 
-bool isNumeric(uint16_t vt) {
-  switch (vt) {
-    case VT_I2:
-    case VT_I4:
-    case VT_R4:
-    case VT_R8:
-    case VT_CY:
-    case VT_DECIMAL:
-    case VT_UI1:
-    case VT_I1:
-    case VT_UI2:
-    case VT_UI4:
-    case VT_I8:
-    case VT_UI8:
-    case VT_INT:
-    case VT_UINT:
-      return true;
-    default:
-      return false;
-  }
-}
-
 // A piece of the page (a row, the head) is built here and written to the file at once.
 // Writers make room first with reserve(); the appends themselves do not check.
 class PageBuffer {
@@ -205,7 +183,7 @@ class HtmlWriter : public TableWriter {
     page_.literal("</caption>\n<thead>\n<tr>");
     for (const auto& f : schema.fields) {
       page_.reserve(32 + MaxEscapedBytes * f.name.size());
-      if (isNumeric(f.type))
+      if (isNumericType(f.type))
         page_.literal("<th class=n>");
       else
         page_.literal("<th>");
@@ -238,7 +216,7 @@ class HtmlWriter : public TableWriter {
           fast = text_;
         }
         page_.reserve(32 + MaxEscapedBytes * fast.size());
-        if (isNumeric(v->vt))
+        if (isNumericType(v->vt))
           page_.literal("<td class=n>");
         else
           page_.literal("<td>");

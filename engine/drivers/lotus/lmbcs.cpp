@@ -43,24 +43,7 @@ bool appendLmbcs(std::string_view text, std::string& out, char32_t& bad) {
       ++i;
       continue;
     }
-    char32_t cp;
-    int extra;
-    if (c < 0x80) {
-      cp = c;
-      extra = 0;
-    } else if (c >= 0xF0) {
-      cp = c & 0x07;
-      extra = 3;
-    } else if (c >= 0xE0) {
-      cp = c & 0x0F;
-      extra = 2;
-    } else {
-      cp = c & 0x1F;
-      extra = 1;
-    }
-    ++i;
-    for (int k = 0; k < extra && i < text.size(); ++k, ++i)
-      cp = (cp << 6) | (static_cast<unsigned char>(text[i]) & 0x3F);
+    char32_t cp = nextCodePoint(text, i);
     if (cp >= 0x80) {
       auto it = cp850().find(cp);
       if (it != cp850().end()) {
