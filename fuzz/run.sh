@@ -1,21 +1,55 @@
 #!/usr/bin/env bash
-# Builds the text reader's fuzz target with clang, libFuzzer, AddressSanitizer and
-# UndefinedBehaviorSanitizer into build-fuzz/, then fuzzes for SECONDS (default 60) from
-# the seed corpus in fuzz/corpus and the shared fixtures' delimited files.
-# New inputs go to build-fuzz/corpus; a crashing input is written to build-fuzz/.
-#   usage: fuzz/run.sh [SECONDS]
+# Builds one reader's fuzz target with clang, libFuzzer, AddressSanitizer and
+# UndefinedBehaviorSanitizer into build-fuzz/, then fuzzes it for SECONDS (default 60) from
+# its seed corpus (fuzz/<reader>_corpus) and seeds made from the shared fixtures. New
+# inputs go to build-fuzz/<reader>-corpus; a crashing input is written to build-fuzz/.
+#   usage: fuzz/run.sh [text|dbase|excel|jet] [SECONDS]
 set -euo pipefail
 cd "$(dirname "$0")/.."
-seconds="${1:-60}"
+reader="${1:-text}"
+seconds="${2:-60}"
+fixtures=../shared/fixtures
+case "$reader" in
+  text | dbase | excel | jet) ;;
+  *) echo "usage: fuzz/run.sh [text|dbase|excel|jet] [SECONDS]" >&2; exit 2 ;;
+esac
 flags="-fsanitize=address,undefined,fuzzer-no-link -fno-sanitize-recover=undefined -fno-omit-frame-pointer"
 CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DTABULOR_FUZZ=ON -DTABULOR_TESTS=OFF \
   -DCMAKE_C_FLAGS="$flags" -DCMAKE_CXX_FLAGS="$flags" \
   -DCMAKE_EXE_LINKER_FLAGS="-fsanitize=address,undefined" >/dev/null
-cmake --build build-fuzz --target text_reader_fuzz
-mkdir -p build-fuzz/corpus
-seeds=(fuzz/corpus)
-[ -d ../shared/fixtures/csv ] && seeds+=(../shared/fixtures/csv)
+cmake --build build-fuzz --target "${reader}_reader_fuzz"
+
+corpus="build-fuzz/${reader}-corpus"
+seeds="build-fuzz/${reader}-seeds"
+mkdir -p "$corpus" "$seeds"
+[ -d "fuzz/${reader}_corpus" ] && cp -n "fuzz/${reader}_corpus"/* "$seeds"/ 2>/dev/null || true
+if [ -d "$fixtures" ]; then
+  case "$reader" in
+    text) cp -n "$fixtures"/csv/* "$seeds"/ ;;
+    excel) cp -n "$fixtures"/xls/* "$seeds"/ ;;
+    jet) cp -n "$fixtures"/mdb/* "$seeds"/ ;;
+    dbase)
+      # Each input: a memo-file kind byte, the .dbf length, the .dbf, its memo file.
+      python3 - "$fixtures/dbf" "$seeds" <<'PY'
+import os, struct, sys
+src, out = sys.argv[1], sys.argv[2]
+names = {n.lower(): n for n in os.listdir(src)}
+for name in names.values():
+    base, ext = os.path.splitext(name)
+    if ext.lower() != ".dbf":
+        continue
+    dbf = open(os.path.join(src, name), "rb").read()
+    memo, kind = b"", 0
+    for memo_ext, memo_kind in ((".dbt", 1), (".fpt", 2)):
+        if base.lower() + memo_ext in names:
+            memo, kind = open(os.path.join(src, names[base.lower() + memo_ext]), "rb").read(), memo_kind
+    with open(os.path.join(out, base), "wb") as f:
+        f.write(bytes([kind]) + struct.pack("<I", len(dbf)) + dbf + memo)
+PY
+      ;;
+  esac
+fi
 cd build-fuzz
-exec ./bin/text_reader_fuzz -max_total_time="$seconds" -max_len=65536 -timeout=30 \
-  -rss_limit_mb=2048 -print_final_stats=1 corpus "${seeds[@]/#/../}"
+exec "./bin/${reader}_reader_fuzz" -max_total_time="$seconds" -max_len=400000 -timeout=10 \
+  -rss_limit_mb=2048 -print_final_stats=1 "${reader}-corpus" "${reader}-seeds"
