@@ -6,7 +6,6 @@
 namespace tabulor {
 
 void StderrMessages::show(const std::string& text, const std::string& caption) {
-  ++count_;
   std::fprintf(stderr, "%s: %s\n", caption.c_str(), text.c_str());
   std::fflush(stderr);
 }

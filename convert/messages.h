@@ -20,10 +20,6 @@ class Messages {
 class StderrMessages : public Messages {
  public:
   void show(const std::string& text, const std::string& caption) override;
-  int count() const { return count_; }
-
- private:
-  int count_ = 0;
 };
 
 // Keeps every message, for tests.
