@@ -97,30 +97,6 @@ uint8_t MessageReader::byte() {
   return static_cast<uint8_t>(buf_[pos_++]);
 }
 
-uint16_t MessageReader::u16() {
-  need(2);
-  uint16_t v;
-  std::memcpy(&v, buf_.data() + pos_, 2);
-  pos_ += 2;
-  return v;
-}
-
-uint32_t MessageReader::u32() {
-  need(4);
-  uint32_t v;
-  std::memcpy(&v, buf_.data() + pos_, 4);
-  pos_ += 4;
-  return v;
-}
-
-uint64_t MessageReader::u64() {
-  need(8);
-  uint64_t v;
-  std::memcpy(&v, buf_.data() + pos_, 8);
-  pos_ += 8;
-  return v;
-}
-
 void MessageReader::str(std::string& out) {
   uint32_t n = u32();
   need(n);

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 #include <functional>
 #include <string>
 #include <vector>
@@ -61,9 +62,18 @@ class MessageReader {
  private:
   void need(size_t n);
   uint8_t byte();
-  uint16_t u16();
-  uint32_t u32();
-  uint64_t u64();
+  // A little-endian fixed-size value, as the helper wrote it with memcpy.
+  template <typename T>
+  T fixed() {
+    need(sizeof(T));
+    T v;
+    std::memcpy(&v, buf_.data() + pos_, sizeof(T));
+    pos_ += sizeof(T);
+    return v;
+  }
+  uint16_t u16() { return fixed<uint16_t>(); }
+  uint32_t u32() { return fixed<uint32_t>(); }
+  uint64_t u64() { return fixed<uint64_t>(); }
   void str(std::string& out);
 
   std::function<void(std::string&)> fill_;
