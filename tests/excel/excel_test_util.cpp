@@ -145,7 +145,10 @@ std::vector<Grid> ssconvertSheets(const std::string& xls, const std::string& wor
 }
 
 std::string sofficeCommand() {
-  return "soffice -env:UserInstallation=file://" + binaryDir() +
+  // The tests share one profile (its first start is slow); CTest may run two of them at
+  // once, and two offices on one profile refuse each other, so they take turns.
+  return "flock '" + binaryDir() +
+         "/excel-test-lo-profile.lock' soffice -env:UserInstallation=file://" + binaryDir() +
          "/excel-test-lo-profile --headless";
 }
 
