@@ -2,6 +2,7 @@
 #include "app/conversion_driver.h"
 
 #include "convert/database_engine_conversion.h"
+#include "convert/run_plan.h"
 #include "convert/spreadsheet_app_conversion.h"
 #include "engine/engine_error.h"
 #include "ui/source_scan.h"
@@ -37,7 +38,83 @@ class CountingMessages : public Messages {
   Messages* inner_;
 };
 
+// Tells the run's owner what happens and notes whether the current file was skipped or failed.
+class CountingListener : public RunListener {
+ public:
+  explicit CountingListener(RunListener* inner) : inner_(inner) {}
+  void fileStarted(size_t index, size_t count, const std::string& path) override {
+    skipped = failed = false;
+    if (inner_) inner_->fileStarted(index, count, path);
+  }
+  void fileSkipped(const std::string& path, const std::string& reason) override {
+    skipped = true;
+    if (inner_) inner_->fileSkipped(path, reason);
+  }
+  void fileFailed(const std::string& path, const std::string& reason) override {
+    failed = true;
+    if (inner_) inner_->fileFailed(path, reason);
+  }
+  void notice(const std::string& path, const std::string& text) override {
+    if (inner_) inner_->notice(path, text);
+  }
+  bool skipped = false, failed = false;
+
+ private:
+  RunListener* inner_;
+};
+
+// The command line's listener: every skipped file and notice as a message line.
+class MessageListener : public RunListener {
+ public:
+  explicit MessageListener(Messages* messages) : messages_(messages) {}
+  void fileSkipped(const std::string& path, const std::string& reason) override {
+    messages_->show(path + " was skipped: " + reason, "Tabulor");
+  }
+  void notice(const std::string& path, const std::string& text) override {
+    messages_->show(path + ": " + text, "Tabulor");
+  }
+
+ private:
+  Messages* messages_;
+};
+
 }  // namespace
+
+RunSummary runConversions(ConversionContext& ctx, const std::vector<std::string>& sources,
+                          const std::string& outputFolder, TargetFormat format) {
+  const std::string folder = normaliseOutputFolder(outputFolder);
+  RunPlan plan(sources, folder);
+  CountingListener counting(ctx.listener);
+  ConversionContext local = ctx;
+  local.plan = &plan;
+  local.listener = &counting;
+
+  RunSummary summary;
+  for (size_t index = 0; index < sources.size(); ++index) {
+    counting.fileStarted(index, sources.size(), sources[index]);
+    try {
+      convertOneFile(local, sources[index], folder, format);
+    } catch (const std::exception& e) {
+      // A statement error ends the run; anything else that ends a file (out of memory, a
+      // file-system failure) ends it the same way rather than the program.
+      const EngineError* engineError = dynamic_cast<const EngineError*>(&e);
+      const std::string text = engineError ? engineError->description() : e.what();
+      if (ctx.messages) ctx.messages->show(text, "Tabulor");
+      counting.fileFailed(sources[index], text);
+      ++summary.failed;
+      summary.ended = true;
+      summary.notStarted = static_cast<int>(sources.size() - index - 1);
+      return summary;
+    }
+    if (counting.skipped)
+      ++summary.skipped;
+    else if (counting.failed)
+      ++summary.failed;
+    else
+      ++summary.converted;
+  }
+  return summary;
+}
 
 BatchStatus runBatch(ConversionContext& ctx, const BatchArguments& args) {
   std::vector<std::string> scannedPaths;
@@ -45,21 +122,17 @@ BatchStatus runBatch(ConversionContext& ctx, const BatchArguments& args) {
     if (!source.empty()) scanFolder(scannedPaths, "", source, "*.XLS");
 
   TargetFormat format = formatFromKeyword(args.format).value_or(FormatText);
-  const std::string outputFolder = normaliseOutputFolder(args.output);
   if (scannedPaths.empty()) return BatchNoFiles;
 
   CountingMessages counting(ctx.messages);
+  // Skips count through the summary; a notice alone does not fail the run.
+  MessageListener printing(ctx.messages);
   ConversionContext local = ctx;
   local.messages = &counting;
-  for (const std::string& path : scannedPaths) {
-    try {
-      convertOneFile(local, path, outputFolder, format);
-    } catch (const EngineError& e) {
-      counting.show(e.description(), "Tabulor");
-      return BatchFailed;
-    }
-  }
-  return counting.count > 0 ? BatchFailed : BatchFinished;
+  if (!local.listener) local.listener = &printing;
+  RunSummary summary = runConversions(local, scannedPaths, args.output, format);
+  return counting.count > 0 || summary.skipped > 0 || summary.failed > 0 ? BatchFailed
+                                                                         : BatchFinished;
 }
 
 }  // namespace tabulor

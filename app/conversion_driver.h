@@ -16,6 +16,21 @@ namespace tabulor {
 void convertOneFile(ConversionContext& ctx, const std::string& sourcePath,
                     const std::string& outputFolder, TargetFormat format);
 
+// What a run did with its files.
+struct RunSummary {
+  int converted = 0, skipped = 0, failed = 0;
+  bool ended = false;  // an error ended the run early
+  int notStarted = 0;  // files after the one whose error ended the run
+};
+
+// Converts `sources` in order into `outputFolder` (normalised) under one plan: no output
+// replaces a source of the run or an earlier file's output. A file that is skipped or fails
+// is reported through ctx.listener and the run goes on; an EngineError of a statement (or
+// any other exception) is shown through ctx.messages under the caption "Tabulor" and ends
+// the run.
+RunSummary runConversions(ConversionContext& ctx, const std::vector<std::string>& sources,
+                          const std::string& outputFolder, TargetFormat format);
+
 // The folder without its trailing "/" characters ("" stays "").
 std::string normaliseOutputFolder(std::string folder);
 
@@ -29,8 +44,9 @@ struct BatchArguments {
 };
 
 // Runs a batch conversion: scans every source pattern, maps the keyword (text when it
-// matches nothing), normalises the folder, converts each file. A statement error is shown
-// through ctx.messages with the caption "Tabulor" and ends the run.
+// matches nothing), normalises the folder, converts each file. Skipped files and notices
+// are shown through ctx.messages ("<file> was skipped: <reason>") unless ctx.listener is
+// set; a statement error is shown with the caption "Tabulor" and ends the run.
 BatchStatus runBatch(ConversionContext& ctx, const BatchArguments& args);
 
 }  // namespace tabulor

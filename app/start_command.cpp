@@ -1,28 +1,39 @@
 // The conversion run of the Start button.
 #include "app/start_command.h"
 
+#include <vector>
+
 #include "app/conversion_driver.h"
-#include "engine/engine_error.h"
 
 namespace tabulor {
 
-void runStartCommand(ConversionContext& ctx, const StartJob& job) {
-  const std::string folder = normaliseOutputFolder(
-      job.outputFolderText == OriginalDirectory ? job.browsedFolder : job.outputFolderText);
-  for (const std::string& source : job.sourcePaths) {
-    try {
-      convertOneFile(ctx, source, folder, job.format);
-    } catch (const EngineError& e) {
-      ctx.messages->show(e.description(), "Tabulor");
-      return;
-    } catch (const std::exception& e) {
-      // Anything else that ends a file (out of memory, a file-system failure) ends the run
-      // the same way rather than the program.
-      ctx.messages->show(e.what(), "Tabulor");
-      return;
-    }
+namespace {
+
+// Keeps what the run reports for the message at its end.
+class CollectingListener : public RunListener {
+ public:
+  void fileSkipped(const std::string& path, const std::string& reason) override {
+    lines.push_back(path + " was skipped: " + reason);
   }
-  ctx.messages->show("Conversion Finished!", "Tabulor");
+  void notice(const std::string& path, const std::string& text) override {
+    lines.push_back(path + ": " + text);
+  }
+  std::vector<std::string> lines;
+};
+
+}  // namespace
+
+void runStartCommand(ConversionContext& ctx, const StartJob& job) {
+  const std::string folder =
+      job.outputFolderText == OriginalDirectory ? job.browsedFolder : job.outputFolderText;
+  CollectingListener collected;
+  ConversionContext local = ctx;
+  if (!local.listener) local.listener = &collected;
+  RunSummary summary = runConversions(local, job.sourcePaths, folder, job.format);
+  if (summary.ended) return;
+  std::string text = "Conversion Finished!";
+  for (const std::string& line : collected.lines) text += "\n" + line;
+  ctx.messages->show(text, "Tabulor");
 }
 
 }  // namespace tabulor

@@ -6,14 +6,21 @@
 #include <string>
 
 #include "convert/messages.h"
+#include "convert/run_listener.h"
 #include "engine/database.h"
 
 namespace tabulor {
+
+class RunPlan;
 
 struct ConversionContext {
   std::string programFolder;  // folder of the executable, ending in "/"
   Database* database = nullptr;
   Messages* messages = nullptr;
+  // The run this conversion belongs to (its sources and claimed outputs), and who hears of
+  // skipped files and notices. Without a plan a conversion plans for its own file alone.
+  RunPlan* plan = nullptr;
+  RunListener* listener = nullptr;
   // The program that drives the spreadsheet application; empty means
   // programFolder + AutomationHelperName. Tests point it at a fake.
   std::string automationHelper{};

@@ -1,15 +1,26 @@
 // The database-engine conversion of one source file, step by step.
 #include "convert/database_engine_conversion.h"
 
-#include <cstdio>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
 #include <filesystem>
+#include <optional>
+#include <set>
 #include <vector>
 
+#include "convert/run_plan.h"
 #include "engine/engine_error.h"
 #include "engine/file_names.h"
 #include "engine/ini_file.h"
+#include "engine/staging.h"
 
 namespace tabulor {
+
+namespace {
+constexpr const char* SchemaIni = "schema.ini";
+}  // namespace
 
 std::optional<std::string> keptTableName(const TableDefInfo& table, SourceKind kind) {
   std::string name = table.name;
@@ -27,21 +38,6 @@ std::optional<std::string> keptTableName(const TableDefInfo& table, SourceKind k
 }
 
 namespace {
-
-void removeFile(const std::string& path) {
-  std::remove(path.c_str());
-}
-
-// Refuses a conversion whose deletions or outputs would hit the source file itself (a
-// source converted into its own folder in its own format): the source would be deleted
-// before it is read.
-void checkNotSource(const std::string& sourcePath, const std::string& outputPath) {
-  std::error_code ec;
-  if (std::filesystem::equivalent(sourcePath, outputPath, ec) && !ec)
-    throw EngineError(ErrorKind::Exists,
-                      "Cannot convert " + sourcePath + ": its output " + outputPath +
-                          " is the source file itself; choose another output folder");
-}
 
 // The tables of an opened source that the conversion keeps, cleaned. For the kinds whose
 // database is a folder, only the table of the chosen file is kept: converting one ticked
@@ -69,6 +65,112 @@ std::vector<std::string> keptTables(Database& db, SourceKind kind, const std::st
   return kept;
 }
 
+std::string inQuotes(const std::string& name) {
+  return "\"" + name + "\"";
+}
+
+int skip(ConversionContext& ctx, const std::string& sourcePath, const std::string& reason) {
+  ctx.database->Close();
+  if (ctx.listener) ctx.listener->fileSkipped(sourcePath, reason);
+  return 0;
+}
+
+void notice(ConversionContext& ctx, const std::string& sourcePath, const std::string& text) {
+  if (ctx.listener) ctx.listener->notice(sourcePath, text);
+}
+
+// One table of the source and where it goes: the table it is written as (for a workbook or
+// database target) and the output file's name.
+struct PlannedTable {
+  std::string source, target, fileName;
+};
+
+// `fileName` with "_<n>" before its extension, its stem cut so the name stays a valid one.
+std::string numberedFileName(const std::string& fileName, int n) {
+  const std::string ext(extensionOf(fileName));
+  const std::string suffix = "_" + std::to_string(n);
+  std::string stem = fileName.substr(0, fileName.size() - ext.size());
+  size_t keep = std::min(stem.size(), 255 - ext.size() - suffix.size());
+  while (keep > 0 && (static_cast<unsigned char>(stem[keep]) & 0xC0) == 0x80) --keep;
+  return stem.substr(0, keep) + suffix + ext;
+}
+
+// Names every kept table's output. Output names within one source stay distinct: a later
+// table whose output would be an earlier table's gets "_2", "_3", ... (on its name in a
+// workbook or database target, on its file name otherwise). A table listed twice under one
+// name can be read only once: the later one is left out.
+std::vector<PlannedTable> planTables(ConversionContext& ctx, const std::string& sourcePath,
+                                     const std::vector<std::string>& tables, TargetFormat format) {
+  const std::string base = baseName(sourcePath);
+  const bool several = tables.size() > 1;
+  const bool oneFile = format == FormatXls || format == FormatMdb;
+
+  std::set<std::string> sourceNames, used;  // sheet and table names compared in lower case
+  std::vector<PlannedTable> planned;
+  for (const std::string& table : tables) {
+    if (!sourceNames.insert(toLowerAscii(table)).second) {
+      notice(ctx, sourcePath,
+             "the table " + inQuotes(table) +
+                 " is listed twice; only the first of that name was converted");
+      continue;
+    }
+    PlannedTable plan{table, table, perTableOutputName(format, base, "", false)};
+    bool renamed = false;
+    if (oneFile) {
+      for (int n = 2; used.count(toLowerAscii(plan.target)); ++n)
+        plan.target = table + "_" + std::to_string(n);
+      used.insert(toLowerAscii(plan.target));
+      renamed = plan.target != table;
+    } else {
+      const std::string first = safeFileName(perTableOutputName(format, base, table, several));
+      plan.fileName = first;
+      for (int n = 2; used.count(plan.fileName); ++n) plan.fileName = numberedFileName(first, n);
+      used.insert(plan.fileName);
+      plan.target = plan.fileName;
+      renamed = plan.fileName != first;
+    }
+    if (renamed)
+      notice(ctx, sourcePath,
+             "the table " + inQuotes(table) + " was written as " +
+                 (oneFile ? inQuotes(plan.target) : plan.fileName) +
+                 ": its own name gives the same output as an earlier table's");
+    planned.push_back(std::move(plan));
+  }
+  return planned;
+}
+
+// Moves the finished files of the staging folder into the output folder, each claimed for
+// this source first. A file that may not be written there is dropped with a notice.
+void publish(ConversionContext& ctx, RunPlan& plan, RunPlan::Claim& claim,
+             const std::string& sourcePath, const StagingFolder& staging,
+             const std::string& outputFolder) {
+  std::error_code ec;
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(staging.path(), ec))
+    if (entry.is_regular_file(ec)) names.push_back(entry.path().filename().string());
+  for (const std::string& name : names) {
+    if (name == SchemaIni || isStagingName(name)) continue;
+    const std::string staged = joinPath(staging.path(), name);
+    const std::string destination = joinPath(outputFolder, name);
+    try {
+      plan.extend(claim, sourcePath, destination);
+    } catch (const EngineError& e) {
+      ::unlink(staged.c_str());
+      notice(ctx, sourcePath, destination + " was not written: " + e.description());
+      continue;
+    }
+    if (::rename(staged.c_str(), destination.c_str()) != 0)
+      throw EngineError(ErrorKind::Io, "Cannot write " + destination + ": " + systemReason(errno));
+  }
+}
+
+void copyTemplate(const std::string& from, const std::string& to) {
+  std::error_code ec;
+  if (!std::filesystem::copy_file(from, to, ec))
+    throw EngineError(ErrorKind::Io, "Cannot make the database " + to + " from " + from + ": " +
+                                         systemReason(ec.value()));
+}
+
 }  // namespace
 
 int ConvertWithDatabaseEngine(ConversionContext& ctx, const std::string& sourcePath,
@@ -76,55 +178,77 @@ int ConvertWithDatabaseEngine(ConversionContext& ctx, const std::string& sourceP
   Database& db = *ctx.database;
   db.Close();
 
+  // A folder source lists only the files it can read: a file that is gone, a broken link or
+  // an unreadable file would otherwise look like a file without tables.
+  if (int fd = ::open(sourcePath.c_str(), O_RDONLY | O_CLOEXEC); fd >= 0)
+    ::close(fd);
+  else
+    return skip(ctx, sourcePath, "it cannot be read: " + systemReason(errno));
+
   const SourceKind kind = classifySource(sourcePath);
-  const std::string base = baseName(sourcePath);
-  const std::string schemaIni = joinPath(outputFolder, "schema.ini");
-
-  const std::string primaryOutput = primaryOutputPath(outputFolder, base, format);
-  checkNotSource(sourcePath, schemaIni);
-  checkNotSource(sourcePath, primaryOutput);
-
-  removeFile(schemaIni);
-  removeFile(primaryOutput);
-
-  if (format == FormatMdb) {
-    // The statements add tables to this copy; one name for the copy and the statements.
-    std::error_code ignored;
-    std::filesystem::copy_file(ctx.programFolder + "Blank.mdb",
-                               joinPath(outputFolder, perTableOutputName(format, base, "", false)),
-                               std::filesystem::copy_options::overwrite_existing, ignored);
-  }
-
   const SourceOpen open = sourceOpenInfo(kind);
+  std::vector<std::string> tables;
   try {
     db.Open(open.opensFolder ? folderOf(sourcePath) : sourcePath, false, true, open.connect);
-  } catch (const EngineError&) {
-    db.Close();
-    return 0;
+    tables = keptTables(db, kind, sourcePath, open.opensFolder);
+  } catch (const std::exception& e) {
+    return skip(ctx, sourcePath, e.what());
+  }
+  if (tables.empty()) return skip(ctx, sourcePath, "it holds no table that Tabulor can read");
+
+  const std::vector<PlannedTable> planned = planTables(ctx, sourcePath, tables, format);
+  std::optional<RunPlan> ownPlan;
+  if (!ctx.plan) ownPlan.emplace(std::vector<std::string>{sourcePath}, outputFolder);
+  RunPlan& plan = ctx.plan ? *ctx.plan : *ownPlan;
+  RunPlan::Claim claim;
+  try {
+    std::vector<std::string> outputs;
+    for (const PlannedTable& table : planned)
+      outputs.push_back(joinPath(outputFolder, table.fileName));
+    claim = plan.claim(sourcePath, outputs);
+  } catch (const EngineError& e) {
+    return skip(ctx, sourcePath, e.description());
   }
 
+  // Everything is written into a private folder first and moved into the output folder
+  // when complete, so the output folder never holds a partial file under a real name, and
+  // this conversion's own schema.ini never meets one the user keeps there.
+  const bool oneFile = format == FormatXls || format == FormatMdb;
+  int written = 0;
   try {
-    const std::vector<std::string> tables = keptTables(db, kind, sourcePath, open.opensFolder);
-    const bool several = tables.size() > 1;
-    for (const std::string& table : tables) {
-      const std::string src = table + open.suffix;
-      std::string fileName = perTableOutputName(format, base, table, several);
-      if (format != FormatXls && format != FormatMdb) {
-        // The writers store each table under its safe file name; clear that very file.
-        fileName = safeFileName(fileName);
-        checkNotSource(sourcePath, joinPath(outputFolder, fileName));
-        removeFile(joinPath(outputFolder, fileName));
-        if (format == FormatText)
-          writePrivateProfileString(schemaIni, fileName, "Format", "TabDelimited");
+    StagingFolder staging(outputFolder);
+    const std::string schemaIni = joinPath(staging.path(), SchemaIni);
+    if (format == FormatMdb)
+      copyTemplate(ctx.programFolder + "Blank.mdb",
+                   joinPath(staging.path(), planned.front().fileName));
+    try {
+      for (const PlannedTable& table : planned) {
+        if (format == FormatText &&
+            !writePrivateProfileString(schemaIni, table.fileName, "Format", "TabDelimited"))
+          throw EngineError(ErrorKind::Io, "Cannot write " + schemaIni);
+        try {
+          db.Execute(databaseStatement(format, staging.path(), table.fileName, table.target,
+                                       table.source + open.suffix),
+                     dbFailOnError);
+        } catch (const EngineError& e) {
+          if (e.kind() != ErrorKind::NoFields) throw;
+          notice(ctx, sourcePath,
+                 "the table " + inQuotes(table.source) + " was left out: " + e.description());
+          continue;
+        }
+        ++written;
+        if (!oneFile) publish(ctx, plan, claim, sourcePath, staging, outputFolder);
       }
-      db.Execute(databaseStatement(format, outputFolder, fileName, table, src), dbFailOnError);
+    } catch (...) {
+      // The tables written before the failing one stay, as complete files.
+      if (oneFile && written > 0) publish(ctx, plan, claim, sourcePath, staging, outputFolder);
+      throw;
     }
+    if (oneFile && written > 0) publish(ctx, plan, claim, sourcePath, staging, outputFolder);
   } catch (...) {
-    removeFile(schemaIni);
     db.Close();
     throw;
   }
-  removeFile(schemaIni);
   db.Close();
   return 1;
 }

@@ -8,9 +8,13 @@
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
+#include <optional>
+#include <utility>
 
 #include "convert/automation_client.h"
 #include "convert/automation_protocol.h"
+#include "convert/run_plan.h"
+#include "engine/engine_error.h"
 
 namespace tabulor {
 
@@ -80,30 +84,46 @@ int ConvertWithSpreadsheetApp(ConversionContext& ctx, const std::string& sourceP
   if (!app.create(helper, code, ctx.automationCreateTimeoutSeconds)) return 0;
   app.setCallTimeout(ctx.automationCallTimeoutSeconds);
 
+  std::optional<RunPlan> ownPlan;
+  if (!ctx.plan) ownPlan.emplace(std::vector<std::string>{sourcePath}, outputFolder);
+  RunPlan& plan = ctx.plan ? *ctx.plan : *ownPlan;
   try {
     app.call({"alerts", "off"});
     app.call({"open", openName, ending});
     std::vector<std::string> reply = app.call({"count"});
     const long count = reply.empty() ? 0 : std::strtol(reply[0].c_str(), nullptr, 10);
-    for (long sheetIdx = 1; sheetIdx <= count; ++sheetIdx) {
-      const std::string index = std::to_string(sheetIdx);
-      if (format == FormatXls) {
-        // The save writes the whole workbook, so one is enough.
-        app.call({"save", index, std::to_string(code),
-                  spreadsheetOutputPath(format, outputFolder, base, "")});
-        break;
+    // Every output is named and claimed before the first is written.
+    std::vector<std::pair<long, std::string>> saves;  // (sheet index, output path)
+    if (format == FormatXls) {
+      // The save writes the whole workbook, so one is enough.
+      if (count > 0) saves.emplace_back(1, spreadsheetOutputPath(format, outputFolder, base, ""));
+    } else if (validFormat) {
+      for (long sheetIdx = 1; sheetIdx <= count; ++sheetIdx) {
+        reply = app.call({"name", std::to_string(sheetIdx)});
+        const std::string sheet = reply.empty() ? std::string() : reply[0];
+        saves.emplace_back(sheetIdx, spreadsheetOutputPath(format, outputFolder, base, sheet));
       }
-      if (!validFormat) continue;
-      reply = app.call({"name", index});
-      const std::string sheet = reply.empty() ? std::string() : reply[0];
-      app.call({"save", index, std::to_string(code),
-                spreadsheetOutputPath(format, outputFolder, base, sheet)});
     }
+    std::vector<std::string> outputs;
+    for (const auto& save : saves) outputs.push_back(save.second);
+    RunPlan::Claim claim;
+    try {
+      claim = plan.claim(sourcePath, outputs);
+    } catch (const EngineError& e) {
+      app.call({"close"});
+      app.release();
+      if (ctx.listener) ctx.listener->fileSkipped(sourcePath, e.description());
+      return 1;
+    }
+    for (const auto& [sheetIdx, path] : saves)
+      app.call({"save", std::to_string(sheetIdx), std::to_string(code), path});
     app.call({"close"});
   } catch (const AutomationError& error) {
     showFailure(ctx.messages, error);
-  } catch (const std::exception&) {
+    if (ctx.listener) ctx.listener->fileFailed(sourcePath, error.description);
+  } catch (const std::exception& e) {
     if (ctx.messages) ctx.messages->show("General Exception caught.", "Catch-All");
+    if (ctx.listener) ctx.listener->fileFailed(sourcePath, e.what());
   }
   app.release();
   return 1;

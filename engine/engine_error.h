@@ -15,6 +15,7 @@ enum class ErrorKind : int {
   NotFound = 3005,     // a table, database or driver that does not exist
   Syntax = 3006,       // a statement the engine does not understand
   Exists = 3007,       // the target table exists already
+  NoFields = 3008,     // a table without fields, which the target format cannot hold
 };
 
 class EngineError : public std::runtime_error {

@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+#include "engine/staging.h"
+
 namespace tabulor {
 
 class OutputFile {
@@ -18,6 +20,7 @@ class OutputFile {
   OutputFile& operator=(const OutputFile&) = delete;
 
   void write(std::string_view bytes) {
+    if (bytes.empty()) return;
     if (bytes.size() > capacity_ - used_) {
       flush();
       if (bytes.size() > capacity_) {
@@ -38,19 +41,17 @@ class OutputFile {
 
   // Flushes, closes and renames the file to its final path, replacing any file there.
   void commit();
-  const std::string& path() const { return path_; }
+  const std::string& path() const { return staged_.finalPath(); }
 
  private:
   void flush();
   void writeDirect(std::string_view bytes);
-  [[noreturn]] void fail(const char* what);
+  [[noreturn]] void fail();
 
-  std::string path_, tempPath_;
-  int fd_ = -1;
+  StagedFile staged_;
   char* buffer_ = nullptr;
   size_t capacity_ = 1 << 20, used_ = 0;
   uint64_t written_ = 0;
-  bool committed_ = false;
 };
 
 }  // namespace tabulor

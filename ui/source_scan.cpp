@@ -6,6 +6,8 @@
 
 #include <cctype>
 
+#include "engine/staging.h"
+
 namespace tabulor {
 
 namespace {
@@ -61,6 +63,7 @@ void scanFolder(std::vector<std::string>& scannedPaths, const std::string& folde
     const std::string name = entry->d_name;
     if (name == "." || name == ".." || !matchesMask(name, mask)) continue;
     if (name.size() >= 3 && name.compare(name.size() - 3, 3, "Gi!") == 0) continue;
+    if (isStagingName(name)) continue;  // a conversion's own files being written
     const std::string path = prefix + name;
     bool isFolder = entry->d_type == DT_DIR;
     if (entry->d_type == DT_UNKNOWN || entry->d_type == DT_LNK) {

@@ -5,6 +5,7 @@
 #include <filesystem>
 
 #include "app/conversion_driver.h"
+#include "engine/database.h"
 #include "tests/support/test_support.h"
 
 namespace tabulor {
@@ -90,6 +91,100 @@ TEST_F(BatchRun, MissingOutputFolderIsAnErrorNotASilentSkip) {
   CommandRun run = tabulor(in("cities.csv") + " csv " + dir.file("no/such/folder"));
   EXPECT_EQ(run.status, 1);
   EXPECT_NE(run.output.find("no/such/folder"), std::string::npos) << run.output;
+}
+
+// Writes a workbook with one sheet per (name, csv text) through the engine itself.
+void writeWorkbook(const std::string& path,
+                   const std::vector<std::pair<std::string, std::string>>& sheets) {
+  TempDir csvs;
+  Database db;
+  for (size_t i = 0; i < sheets.size(); ++i)
+    writeFile(csvs.file("t" + std::to_string(i) + ".csv"), sheets[i].second);
+  db.Open(csvs.path(), false, true, "Text;");
+  for (size_t i = 0; i < sheets.size(); ++i)
+    db.Execute("SELECT * INTO [Excel 8.0;DATABASE=" + path + "].[" + sheets[i].first + "] FROM [t" +
+               std::to_string(i) + "#csv]");
+}
+
+TEST_F(BatchRun, NoOutputReplacesASourceOfTheRunOrAnEarlierOutput) {
+  // Into the sources' own folder: b.TXT and a.txt would write b.csv and a.csv, which are
+  // sources of the same run, whichever order the folder lists them in.
+  std::filesystem::create_directory(dir.file("pair"));
+  const std::vector<std::pair<std::string, std::string>> files = {{"a.csv", "x,y\n1,one\n"},
+                                                                  {"a.txt", "p\tq\n9\tnine\n"},
+                                                                  {"b.csv", "k,v\n5,five\n"},
+                                                                  {"b.TXT", "k\tv\n6\tsix\n"}};
+  for (const auto& [name, text] : files) writeFile(dir.file("pair/" + name), text);
+  CommandRun run = tabulor("'" + dir.file("pair/*") + "' csv " + dir.file("pair"));
+  EXPECT_EQ(run.status, 1) << run.output;
+  for (const auto& [name, text] : files)
+    EXPECT_EQ(readFile(dir.file("pair/" + name)), text) << name;
+  EXPECT_EQ(listFolder(dir.file("pair")).size(), files.size());
+  for (const char* refused : {"a.txt", "b.TXT"}) {
+    const std::string line =
+        "Tabulor: " + dir.file(std::string("pair/") + refused) + " was skipped: ";
+    EXPECT_NE(run.output.find(line), std::string::npos) << run.output;
+  }
+  EXPECT_NE(run.output.find("would replace " + dir.file("pair/b.csv")), std::string::npos)
+      << run.output;
+
+  // Two sources of one base name from different folders: the second may not replace what
+  // the first wrote.
+  std::filesystem::create_directory(dir.file("other"));
+  writeFile(dir.file("other/cities.txt"), "city\nBergen\n");
+  run = tabulor(in("cities.csv") + " " + dir.file("other/cities.txt") + " csv " + out());
+  EXPECT_EQ(run.status, 1) << run.output;
+  EXPECT_NE(readFile(out("cities.csv")).find("Oslo"), std::string::npos);
+  EXPECT_NE(run.output.find("was already written from " + in("cities.csv")), std::string::npos)
+      << run.output;
+}
+
+TEST_F(BatchRun, FilesThatCannotBeReadAreReportedAndTheRunGoesOn) {
+  writeFile(in("notes.xyz"), "hello\n");
+  writeFile(in("damaged.mdb"), std::string(4096, '\x01'));
+  std::filesystem::create_symlink(in("gone.csv"), in("dangling.csv"));
+  std::filesystem::create_symlink(in("loop.csv"), in("loop.csv"));
+  std::vector<std::string> bad = {"notes.xyz", "damaged.mdb", "dangling.csv", "loop.csv"};
+  std::string args;
+  for (const std::string& name : bad) args += in(name) + " ";
+  CommandRun run = tabulor(args + in("cities.csv") + " csv " + out());
+  EXPECT_EQ(run.status, 1) << run.output;
+  for (const std::string& name : bad)
+    EXPECT_NE(run.output.find("Tabulor: " + in(name) + " was skipped: "), std::string::npos)
+        << name << "\n"
+        << run.output;
+  EXPECT_EQ(listFolder(out()), std::vector<std::string>{"cities.csv"});
+}
+
+TEST_F(BatchRun, TablesWhoseOutputsShareANameStayApart) {
+  // A long workbook name leaves room for only part of each sheet's name in its output
+  // file's name: both sheets would be written to one file.
+  const std::string base(250, 'w');
+  writeWorkbook(in(base + ".xls"),
+                {{"Sheet1", "a\n1\n"}, {"Sheet2", "b\n2\n"}, {"Sheet3", "c\n3\n"}});
+  CommandRun run = tabulor(in(base + ".xls") + " dbf " + out());
+  EXPECT_EQ(run.status, 0) << run.output;
+  std::vector<std::string> written = listFolder(out());
+  EXPECT_EQ(written.size(), 3u);
+  EXPECT_NE(run.output.find("was written as"), std::string::npos) << run.output;
+}
+
+TEST_F(BatchRun, ATableWithoutFieldsIsLeftOutOfTargetsThatCannotHoldOne) {
+  writeWorkbook(in("book.xls"), {{"First", "a\n1\n"}, {"Blank", ""}, {"Last", "z\n26\n"}});
+  for (const char* keyword : {"mdb", "dbf"}) {
+    CommandRun run = tabulor(in("book.xls") + " " + keyword + " " + out());
+    EXPECT_EQ(run.status, 0) << keyword << run.output;
+    EXPECT_NE(run.output.find(in("book.xls") + ": the table \"Blank\" was left out"),
+              std::string::npos)
+        << run.output;
+  }
+  EXPECT_EQ(listFolder(out()),
+            (std::vector<std::string>{"book.mdb", "book_First.dbf", "book_Last.dbf"}));
+  if (test::haveProgram("mdb-tables")) {
+    std::string tables;
+    test::runCommand("mdb-tables -1 " + out("book.mdb"), &tables);
+    EXPECT_EQ(tables, "First\nLast\n");
+  }
 }
 
 TEST(CommandLine, HelpAndVersion) {

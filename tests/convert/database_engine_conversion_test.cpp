@@ -76,31 +76,42 @@ TEST_F(DatabaseEngineConversion, ConvertsOnlyTheChosenFileOfAFolderSource) {
   EXPECT_FALSE(db.IsOpen());
 }
 
-TEST_F(DatabaseEngineConversion, TextTargetIsTabDelimitedAndLeavesNoSchemaIni) {
+TEST_F(DatabaseEngineConversion, TextTargetIsTabDelimitedAndKeepsTheUsersSchemaIni) {
   writeFile(dataFile("data.txt"), "a,b\n1,x y\n");
-  writeFile(outFile("schema.ini"), "[kept.txt]\r\nFormat=CSVDelimited\r\n");  // the user's own
+  // The user's own, even one that names the output.
+  const std::string users =
+      "[data.txt]\r\nFormat=Delimited(;)\r\n[kept.txt]\r\nFormat=CSVDelimited\r\n";
+  writeFile(outFile("schema.ini"), users);
 
   for (int run = 0; run < 2; ++run)
     EXPECT_EQ(ConvertWithDatabaseEngine(ctx, dataFile("data.txt"), out.path(), FormatText), 1);
 
-  EXPECT_FALSE(fileExists(outFile("schema.ini")));
+  EXPECT_EQ(readFile(outFile("schema.ini")), users);
+  EXPECT_EQ(test::listFolder(out.path()), (std::vector<std::string>{"data.txt", "schema.ini"}));
   std::string text = readFile(outFile("data.txt"));
   EXPECT_NE(text.find("a\tb"), std::string::npos) << text;
   EXPECT_NE(text.find("1\tx y"), std::string::npos) << text;
 }
 
-TEST_F(DatabaseEngineConversion, SourceThatCannotBeOpenedReturnsZeroAfterPreparingTheFolder) {
+TEST_F(DatabaseEngineConversion, SourceThatCannotBeOpenedIsSkippedWithItsReasonTouchingNothing) {
+  test::RecordingListener listener;
+  ctx.listener = &listener;
   writeFile(outFile("missing.mdb"), "old output");
   writeFile(outFile("schema.ini"), "[x]\r\n");
-  EXPECT_EQ(ConvertWithDatabaseEngine(ctx, dataFile("missing.mdb"), out.path(), FormatMdb), 0);
-  // The template copy replaced the old output before the open failed, and stays.
-  EXPECT_EQ(readFile(outFile("missing.mdb")), "template bytes");
-  EXPECT_FALSE(fileExists(outFile("schema.ini")));
-  EXPECT_TRUE(messages.shown.empty());
-  EXPECT_FALSE(db.IsOpen());
-
   writeFile(dataFile("report.doc"), "not a database at all");
-  EXPECT_EQ(ConvertWithDatabaseEngine(ctx, dataFile("report.doc"), out.path(), FormatCsv), 0);
+  writeFile(dataFile("empty.mdb"), "");
+  for (const char* name : {"missing.mdb", "report.doc", "empty.mdb"})
+    for (TargetFormat format : {FormatMdb, FormatCsv, FormatXls}) {
+      EXPECT_EQ(ConvertWithDatabaseEngine(ctx, dataFile(name), out.path(), format), 0) << name;
+      EXPECT_FALSE(db.IsOpen());
+    }
+  ASSERT_EQ(listener.skipped.size(), 9u);
+  for (const auto& [path, reason] : listener.skipped) EXPECT_FALSE(reason.empty()) << path;
+  EXPECT_NE(listener.skipped[0].second.find("No such file"), std::string::npos);
+  EXPECT_EQ(readFile(outFile("missing.mdb")), "old output");
+  EXPECT_EQ(readFile(outFile("schema.ini")), "[x]\r\n");
+  EXPECT_EQ(test::listFolder(out.path()), (std::vector<std::string>{"missing.mdb", "schema.ini"}));
+  EXPECT_TRUE(messages.shown.empty());
 }
 
 TEST_F(DatabaseEngineConversion, FailingStatementCleansUpAndThrows) {
@@ -110,7 +121,6 @@ TEST_F(DatabaseEngineConversion, FailingStatementCleansUpAndThrows) {
 
   EXPECT_THROW(ConvertWithDatabaseEngine(ctx, dataFile("orders.txt"), out.path(), FormatText),
                EngineError);
-  EXPECT_FALSE(fileExists(outFile("schema.ini")));
   EXPECT_FALSE(db.IsOpen());
   EXPECT_EQ(test::listFolder(out.path()), std::vector<std::string>{"orders.txt"});
 }
@@ -119,15 +129,18 @@ TEST_F(DatabaseEngineConversion, RefusesToReplaceTheSourceItself) {
   const std::string csv = "id\n1\n";
   writeFile(dataFile("orders.csv"), csv);
   writeFile(dataFile("shop.mdb"), "a database");
+  test::RecordingListener listener;
+  ctx.listener = &listener;
   struct Case {
     std::string source;
     TargetFormat format;
-  } cases[] = {{"orders.csv", FormatCsv}, {"shop.mdb", FormatMdb}};
+  } cases[] = {{"orders.csv", FormatCsv}};
   for (const auto& c : cases) {
-    EXPECT_THROW(ConvertWithDatabaseEngine(ctx, dataFile(c.source), src.path() + "/data", c.format),
-                 EngineError)
+    EXPECT_EQ(ConvertWithDatabaseEngine(ctx, dataFile(c.source), src.path() + "/data", c.format), 0)
         << c.source;
   }
+  ASSERT_EQ(listener.skipped.size(), 1u);
+  EXPECT_NE(listener.skipped[0].second.find("is the source file itself"), std::string::npos);
   EXPECT_EQ(readFile(dataFile("orders.csv")), csv);
   EXPECT_EQ(readFile(dataFile("shop.mdb")), "a database");
   // Into its own folder in another format is fine.

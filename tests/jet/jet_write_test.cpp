@@ -308,7 +308,7 @@ TEST(JetWrite, NamesAreMadeValidAndColumnLimitsHold) {
     findDriver("")->createTable(db, "NoFields", none);
     FAIL() << "a table without fields accepted";
   } catch (const EngineError& e) {
-    EXPECT_EQ(e.kind(), ErrorKind::Unsupported);
+    EXPECT_EQ(e.kind(), ErrorKind::NoFields);
   }
 
   wide.push_back(field("c255", VT_BSTR));

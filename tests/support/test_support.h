@@ -4,7 +4,10 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 #include <vector>
+
+#include "convert/run_listener.h"
 
 namespace tabulor::test {
 
@@ -43,6 +46,21 @@ std::vector<std::vector<std::string>> parseCsv(const std::string& text);
 int runCommand(const std::string& command, std::string* output = nullptr);
 // True when `program` is on PATH.
 bool haveProgram(const std::string& program);
+
+// Keeps what a conversion run reports: skipped files with their reasons, failures, notices.
+class RecordingListener : public RunListener {
+ public:
+  void fileSkipped(const std::string& path, const std::string& reason) override {
+    skipped.emplace_back(path, reason);
+  }
+  void fileFailed(const std::string& path, const std::string& reason) override {
+    failed.emplace_back(path, reason);
+  }
+  void notice(const std::string& path, const std::string& text) override {
+    notices.emplace_back(path, text);
+  }
+  std::vector<std::pair<std::string, std::string>> skipped, failed, notices;
+};
 
 }  // namespace tabulor::test
 

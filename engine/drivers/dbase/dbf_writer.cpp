@@ -396,6 +396,9 @@ std::vector<std::string> dbaseFieldNames(const std::vector<FieldInfo>& fields) {
 }
 
 TablePlan planDbfTable(const TableSchema& schema, Dialect dialect, const std::string& table) {
+  if (schema.fields.empty())
+    throw EngineError(ErrorKind::NoFields, table + " has no fields; a " + dialectName(dialect) +
+                                               " table needs at least one");
   if (schema.fields.size() > maxFields(dialect))
     throw EngineError(ErrorKind::Limit,
                       table + ": " + dialectName(dialect) + " tables hold at most " +

@@ -12,6 +12,7 @@
 
 #include "engine/engine_error.h"
 #include "engine/file_names.h"
+#include "engine/staging.h"
 
 namespace tabulor::excel {
 
@@ -212,20 +213,15 @@ WorkbookStream readWorkbookStream(const std::string& path) {
 
 void writeWorkbookFile(const std::string& path, const std::vector<std::string_view>& parts) {
   initGsf();
-  std::string tempPath = path + ".partial-" + std::to_string(::getpid());
-  auto fail = [&](const std::string& why) {
-    ::unlink(tempPath.c_str());
-    throw EngineError(ErrorKind::Io, "Cannot write " + path + ": " + why);
-  };
-  GError* err = nullptr;
+  StagedFile staged(path);
+  // The container goes to our staged file through a stream of our own: libgsf's own stdio
+  // output would make a second temporary file under a name of its own.
+  FILE* stream = ::fdopen(::dup(staged.fd()), "wb");
+  if (!stream)
+    throw EngineError(ErrorKind::Io, "Cannot write " + path + ": " + systemReason(errno));
   bool ok = true;
   {
-    GPtr<GsfOutput> sink(gsf_output_stdio_new(tempPath.c_str(), &err));
-    if (!sink) {
-      std::string why = err ? err->message : "cannot create the file";
-      if (err) g_error_free(err);
-      fail(why);
-    }
+    GPtr<GsfOutput> sink(gsf_output_stdio_new_FILE(staged.stagingPath().c_str(), stream, TRUE));
     GPtr<GsfOutfile> root(gsf_outfile_msole_new(sink.get()));
     // Excel's class id for a workbook, so that shells and viewers know the document type.
     static const guint8 excelClsid[16] = {0x20, 0x08, 0x02, 0x00, 0x00, 0x00, 0x00, 0x00,
@@ -251,9 +247,16 @@ void writeWorkbookFile(const std::string& path, const std::vector<std::string_vi
     ok = gsf_output_close(GSF_OUTPUT(root.get())) && ok;
     if (!gsf_output_is_closed(sink.get())) ok = gsf_output_close(sink.get()) && ok;
   }
-  if (!ok) fail("the compound file could not be written (disk full?)");
-  if (std::rename(tempPath.c_str(), path.c_str()) != 0)
-    fail("cannot rename the finished file into place");
+  errno = 0;
+  ok = std::fflush(stream) == 0 && !std::ferror(stream) && ok;
+  const int error = errno;
+  ok = std::fclose(stream) == 0 && ok;
+  if (!ok)
+    throw EngineError(ErrorKind::Io, "Cannot write " + path + ": " +
+                                         (error ? systemReason(error)
+                                                : std::string("the compound file could not be "
+                                                              "written")));
+  staged.commit();
 }
 
 }  // namespace tabulor::excel

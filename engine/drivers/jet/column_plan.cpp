@@ -128,7 +128,7 @@ TablePlan planTable(const std::string& table, const TableSchema& schema,
     throw EngineError(ErrorKind::Syntax, "Invalid table name '" + table + "' for " + database);
   if (schema.fields.empty())
     throw EngineError(
-        ErrorKind::Unsupported,
+        ErrorKind::NoFields,
         "Table " + plan.name + " has no fields; a Jet table needs at least one (" + database + ")");
   if (schema.fields.size() > 255)
     throw EngineError(ErrorKind::Limit, "Too many fields defined: table " + plan.name + " has " +
