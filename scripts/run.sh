@@ -3,7 +3,7 @@
 # into out/<format>/, and lists what was written. With a display, it then opens the window.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-bash scripts/setup.sh
+bash scripts/setup.sh run
 rm -rf out
 status=0
 for format in txt htm csv xls mdb dbf wk1; do
