@@ -9,10 +9,12 @@ cd "$(dirname "$0")/.."
 bash scripts/setup.sh run
 rm -rf out
 status=0
+# Absolute paths: the spreadsheet path (LibreOffice) does not take relative ones yet.
+here=$PWD
 for format in txt htm csv xls mdb dbf wk1; do
   mkdir -p "out/$format"
-  ./build/bin/tabulor samples/*.* build/samples/*.xls build/samples/*.mdb build/samples/*.dbf \
-    "$format" "out/$format" || status=$?
+  ./build/bin/tabulor "$here"/samples/*.* "$here"/build/samples/*.{xls,mdb,dbf} \
+    "$format" "$here/out/$format" || status=$?
 done
 echo "Written:"
 find out -type f | sort | while read -r f; do printf '  %8d  %s\n' "$(stat -c %s "$f")" "$f"; done
