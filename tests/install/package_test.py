@@ -11,7 +11,7 @@ import unittest
 
 from install_support import BINARY_DIR, SAMPLES, run
 
-APT = ["apt-get", "-y", "-q", "-o", "DPkg::Lock::Timeout=300"]
+APT = ["apt-get", "-y", "-q", "-o", "DPkg::Lock::Timeout=120"]
 
 
 def setUpModule():
