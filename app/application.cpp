@@ -5,6 +5,7 @@
 
 #include <QApplication>
 #include <QCoreApplication>
+#include <QGuiApplication>
 #include <cstdio>
 #include <cstring>
 
@@ -52,6 +53,8 @@ int CTabulorApp::InitInstance(int argc, char** argv) {
   // The settings store: organisation and application name select the INI file.
   QCoreApplication::setOrganizationName(QStringLiteral("Orvendi"));
   QCoreApplication::setApplicationName(QStringLiteral("Tabulor"));
+  // Ties the window to the installed desktop entry (its icon and menu name under Wayland).
+  QGuiApplication::setDesktopFileName(QStringLiteral("tabulor"));
 
   if (argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
     printUsage();

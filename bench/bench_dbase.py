@@ -72,7 +72,7 @@ def main():
     parser.add_argument("--keep", action="store_true", help="keep the outputs in bench/data/dbase-out")
     args = parser.parse_args()
     if not os.access(benchlib.TABULOR, os.X_OK):
-        sys.exit(f"{benchlib.TABULOR} is missing: build it first (scripts/setup.sh)")
+        sys.exit(f"{benchlib.TABULOR} is missing: build it first (bash scripts/setup.sh test)")
 
     # Every input is generated before anything is measured, and outputs are checked after
     # the last measurement (a child's peak memory starts from this process's own size).

@@ -84,7 +84,7 @@ def main():
     parser.add_argument("--keep", action="store_true", help="keep the outputs in bench/data/out")
     args = parser.parse_args()
     if not os.access(benchlib.TABULOR, os.X_OK):
-        sys.exit(f"{benchlib.TABULOR} is missing: build it first (scripts/setup.sh)")
+        sys.exit(f"{benchlib.TABULOR} is missing: build it first (bash scripts/setup.sh test)")
 
     # Every file is generated before anything is measured, and the outputs are checked only
     # after the last measurement: a child's peak memory as the kernel reports it starts from

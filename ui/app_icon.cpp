@@ -6,12 +6,12 @@
 
 namespace tabulor {
 
-namespace {
-
-QPixmap drawIcon(int size) {
-  QPixmap pm(size, size);
-  pm.fill(Qt::transparent);
-  QPainter p(&pm);
+// On an image rather than a pixmap, so that the build can render the installed PNG sizes
+// without a display or a GUI application object.
+QImage applicationIconImage(int size) {
+  QImage image(size, size, QImage::Format_ARGB32_Premultiplied);
+  image.fill(Qt::transparent);
+  QPainter p(&image);
   const double u = size / 16.0;
   const QRectF sheet(1 * u, 2 * u, 14 * u, 12 * u);
   p.fillRect(sheet, QColor(255, 255, 255));
@@ -26,15 +26,15 @@ QPixmap drawIcon(int size) {
     p.drawLine(QPointF(x * u, sheet.top()), QPointF(x * u, sheet.bottom()));
   p.setPen(QPen(QColor(0x33, 0x3a, 0x44), std::max(1.0, u / 2)));
   p.drawRect(sheet);
-  return pm;
+  p.end();
+  return image;
 }
-
-}  // namespace
 
 const QIcon& applicationIcon() {
   static const QIcon icon = [] {
     QIcon i;
-    for (int size : {16, 24, 32, 48, 64}) i.addPixmap(drawIcon(size));
+    for (int size : {16, 24, 32, 48, 64})
+      i.addPixmap(QPixmap::fromImage(applicationIconImage(size)));
     return i;
   }();
   return icon;

@@ -1,5 +1,5 @@
 // Databases written by the Jet driver, read by the JavaScript reader mdb-reader under
-// Node.js (installed by scripts/setup.d/jet-mdb-reader.sh): the same tables, columns, types
+// Node.js (installed by scripts/setup.d/test/jet-mdb-reader.sh): the same tables, columns, types
 // and values as written.
 #include <gtest/gtest.h>
 
@@ -47,7 +47,8 @@ struct JsTable {
 std::vector<JsTable> readWithMdbReader(const std::string& path) {
   const std::string lib = sourceDir() + "/.cache/mdb-reader";
   EXPECT_TRUE(fileExists(lib + "/node_modules/mdb-reader/package.json"))
-      << "mdb-reader is not installed: run scripts/setup.sh (scripts/setup.d/jet-mdb-reader.sh)";
+      << "mdb-reader is not installed: run scripts/setup.sh test "
+         "(scripts/setup.d/test/jet-mdb-reader.sh)";
   std::string out =
       commandOutput("TZ=UTC node " + shellQuote(sourceDir() + "/tests/jet/mdb_reader_dump.mjs") +
                     " " + shellQuote(lib) + " " + shellQuote(path));

@@ -4,7 +4,7 @@
 # Quick when it is already there. npm comes with Node.js; where it does not, Debian's npm
 # package is installed.
 set -euo pipefail
-cd "$(dirname "$0")/../.."
+cd "$(dirname "$0")/../../.."
 dir=.cache/mdb-reader
 version=3.2.0
 if [ -f "$dir/node_modules/mdb-reader/package.json" ] &&
