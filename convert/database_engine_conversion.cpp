@@ -164,6 +164,12 @@ void publish(ConversionContext& ctx, RunPlan& plan, RunPlan::Claim& claim,
   }
 }
 
+std::string replacedAll(std::string text, const std::string& from, const std::string& to) {
+  for (size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size()))
+    text.replace(at, from.size(), to);
+  return text;
+}
+
 void copyTemplate(const std::string& from, const std::string& to) {
   std::error_code ec;
   if (!std::filesystem::copy_file(from, to, ec))
@@ -231,9 +237,11 @@ int ConvertWithDatabaseEngine(ConversionContext& ctx, const std::string& sourceP
                                        table.source + open.suffix),
                      dbFailOnError);
         } catch (const EngineError& e) {
-          if (e.kind() != ErrorKind::NoFields) throw;
-          notice(ctx, sourcePath,
-                 "the table " + inQuotes(table.source) + " was left out: " + e.description());
+          // The writers name the files they write, which are in the staging folder for now:
+          // the user knows them by their place in the output folder.
+          const std::string text = replacedAll(e.description(), staging.path(), outputFolder);
+          if (e.kind() != ErrorKind::NoFields) throw EngineError(e.kind(), text);
+          notice(ctx, sourcePath, "the table " + inQuotes(table.source) + " was left out: " + text);
           continue;
         }
         ++written;

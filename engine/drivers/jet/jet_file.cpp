@@ -10,6 +10,7 @@
 
 #include "engine/drivers/jet/jet_header.h"
 #include "engine/engine_error.h"
+#include "engine/staging.h"
 
 namespace tabulor::jet {
 
@@ -31,7 +32,7 @@ JetFile::~JetFile() {
 }
 
 void JetFile::fail(const std::string& what) const {
-  throw EngineError(ErrorKind::Io, path_ + " " + what + " (" + std::strerror(errno) + ")");
+  throw EngineError(ErrorKind::Io, path_ + " " + what + ": " + systemReason(errno));
 }
 
 std::string JetFile::readPage(uint32_t page) const {
