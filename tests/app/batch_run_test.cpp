@@ -154,6 +154,36 @@ TEST_F(BatchRun, FilesThatCannotBeReadAreReportedAndTheRunGoesOn) {
         << name << "\n"
         << run.output;
   EXPECT_EQ(listFolder(out()), std::vector<std::string>{"cities.csv"});
+
+  // A database with a password, and any database when the Jet reader is missing.
+  const std::string mdbs = test::fixturesDir() + "/mdb/";
+  if (fileExists(mdbs + "testV2000.mdb")) {
+    run = tabulor(mdbs + "V2000_with-password.mdb csv " + out());
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(
+        run.output.find("was skipped: V2000_with-password.mdb is protected by a database password"),
+        std::string::npos)
+        << run.output;
+    std::filesystem::copy_file(test::binaryDir() + "/bin/tabulor", dir.file("tabulor"));
+    std::string output;
+    EXPECT_EQ(
+        test::runCommand(dir.file("tabulor") + " " + mdbs + "testV2000.mdb csv " + out() + " 2>&1",
+                         &output),
+        1);
+    EXPECT_NE(output.find("was skipped: Cannot read testV2000.mdb: the Jet reader"),
+              std::string::npos)
+        << output;
+  }
+}
+
+TEST_F(BatchRun, LongestSourceNamesConvertToEveryTarget) {
+  const std::string base(251, 'n');
+  writeFile(in(base + ".csv"), "a,b\n1,2\n");
+  for (const char* keyword : {"xls", "mdb", "csv", "dbf"}) {
+    CommandRun run = tabulor(in(base + ".csv") + " " + keyword + " " + out());
+    EXPECT_EQ(run.status, 0) << keyword << run.output;
+  }
+  EXPECT_EQ(listFolder(out()).size(), 4u);
 }
 
 TEST_F(BatchRun, TablesWhoseOutputsShareANameStayApart) {
