@@ -25,6 +25,8 @@ class OutputFile {
         return;
       }
     }
+    // An empty view may carry a null pointer, which memcpy must not be given.
+    if (bytes.empty()) return;
     __builtin_memcpy(buffer_ + used_, bytes.data(), bytes.size());
     used_ += bytes.size();
   }
