@@ -6,6 +6,7 @@
 
 #include "engine/ole_date.h"
 #include "engine/text_codec.h"
+#include "engine/value_format.h"
 
 namespace tabulor {
 
@@ -22,7 +23,7 @@ int integerDigits(double magnitude) {
 
 // Decimals needed to print `value` exactly in its shortest form, at most 15.
 int decimalsNeeded(double value) {
-  std::string text = shortestDouble(value);
+  std::string text = doubleText(value);
   auto e = text.find_first_of("eE");
   int exponent = 0;
   if (e != std::string::npos) {

@@ -155,6 +155,12 @@ const char* const DbfreadDump =
 std::string dbfreadText(const Variant& v) {
   if (v.isNull()) return "";
   if (v.vt == VT_BOOL) return v.boolVal ? "True" : "False";
+  if (v.vt == VT_DATE) {  // a D field: dbfread shows the date, day zero included
+    auto p = partsFromOleDate(v.date);
+    char buf[16];
+    std::snprintf(buf, sizeof buf, "%04d-%02d-%02d", p->year, p->month, p->day);
+    return buf;
+  }
   return variantToText(v);
 }
 

@@ -63,6 +63,16 @@ TEST(TypeGuess, SingleValues) {
       {"10/1", VT_BSTR},
       {"10/18/33", VT_BSTR},  // month/day order is a guess: kept as text
       {"0099-01-01", VT_BSTR},
+      {"08:15:30", VT_DATE},  // a time of day alone
+      {"00:00:00", VT_DATE},
+      {"23:59:59", VT_DATE},
+      {"24:00:00", VT_BSTR},
+      {"8:15:30", VT_BSTR},
+      {"08:15", VT_BSTR},
+      {"296296:17:37", VT_BSTR},
+      {"1899-12-30", VT_BSTR},  // day zero holds times alone: it would come back as one
+      {"1899-12-30 08:15:30", VT_BSTR},
+      {"1899-12-31", VT_DATE},
       {"TRUE", VT_BOOL},
       {"FALSE", VT_BOOL},
       {"true", VT_BSTR},
@@ -145,6 +155,7 @@ TEST(ValueText, WrittenForms) {
       {Variant::currency(-12345), "-1.2345"},
       {Variant::oleDate(*oleDateFromIso("2007-03-15")), "2007-03-15"},
       {Variant::oleDate(*oleDateFromIso("1850-06-01 06:30:15")), "1850-06-01 06:30:15"},
+      {Variant::oleDate(0.34375), "08:15:00"},
       {Variant::boolean(false), "FALSE"},
       {Variant::text("x,\"y\""), "x,\"y\""},
   };

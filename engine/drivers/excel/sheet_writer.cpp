@@ -7,7 +7,9 @@
 #include "engine/drivers/excel/biff_records.h"
 #include "engine/drivers/excel/cell_value.h"
 #include "engine/engine_error.h"
+#include "engine/ole_date.h"
 #include "engine/text_codec.h"
+#include "engine/value_format.h"
 
 namespace tabulor::excel {
 
@@ -41,7 +43,7 @@ bool exactDouble(const std::string& text, double& out) {
   char* end = nullptr;
   out = std::strtod(text.c_str(), &end);
   if (end == text.c_str() || *end != '\0' || !std::isfinite(out)) return false;
-  std::string back = shortestDouble(out);
+  std::string back = doubleText(out);
   auto canonical = [](std::string s) {
     if (!s.empty() && s[0] == '+') s.erase(0, 1);
     if (s.find('.') != std::string::npos && s.find('e') == std::string::npos &&
@@ -145,10 +147,11 @@ void SheetWriter::writeRecord(const std::vector<Variant>& row,
         break;
       case VT_DATE: {
         double serial;
-        if (serialFromOleDate(v.date, serial)) {
+        if (isTimeOfDay(v.date)) {  // no date: the fraction of a day, shown as a time
+          cellNumber(col, std::fabs(v.date - std::trunc(v.date)), xf::Time);
+        } else if (serialFromOleDate(v.date, serial)) {
           bool hasTime = v.date != std::floor(v.date);
-          uint16_t format = v.date < 1 ? xf::Time : hasTime ? xf::DateTime : xf::Date;
-          cellNumber(col, serial, format);
+          cellNumber(col, serial, hasTime ? xf::DateTime : xf::Date);
         } else {
           // Excel has no dates before 1900: kept as ISO text rather than lost.
           cellText(col, variantToText(v), fieldNames[i]);

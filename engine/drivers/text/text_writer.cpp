@@ -70,7 +70,7 @@ class TextTableWriter : public TableWriter {
   OutputFile out_;
   char delimiter_;
   size_t columns_;
-  char scratch_[64];
+  char scratch_[ValueTextScratch];
   std::string fallback_;
 };
 
