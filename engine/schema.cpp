@@ -61,12 +61,11 @@ int64_t shownLength(const Variant& v) {
     case VT_BOOL:
       return v.boolVal ? 4 : 5;
     case VT_R8:
-      if (v.dblVal == 0 || !std::isfinite(v.dblVal)) return -1;
-      return std::to_chars(buf, buf + sizeof buf, v.dblVal).ptr - buf;
+      if (!std::isfinite(v.dblVal)) return -1;
+      return static_cast<int64_t>(formatDouble(v.dblVal, buf));
     case VT_DATE: {
-      auto p = partsFromOleDate(v.date);
-      if (!p) return -1;
-      return (p->hour || p->minute || p->second) ? 19 : 10;  // YYYY-MM-DD[ HH:MM:SS]
+      size_t n = formatOleDate(v.date, buf);
+      return n ? static_cast<int64_t>(n) : -1;
     }
     default:
       return -1;

@@ -156,6 +156,49 @@ TEST(DbfRead, OpensTablesWithoutRegardToCaseAndResetRepeatsTheRows) {
   EXPECT_THROW(db->openTable("../dbf/people"), EngineError);  // never outside the folder
 }
 
+// A short N field can hold an exponent that reaches past 32 bits: such values are read as
+// the numbers they are, never wrapped, and convert to text and to dBase unchanged.
+TEST(DbfRead, NumbersPastThirtyTwoBitsAreNotWrapped) {
+  struct Case {
+    const char* stored;  // an N(9,0) field
+    uint16_t vt;
+    const char* text;
+  } cases[] = {
+      {"     6e10", VT_R8, "60000000000"}, {"    2.5E9", VT_R8, "2500000000"},
+      {"     -3e9", VT_R8, "-3000000000"}, {"   1e300", VT_R8, "1e+300"},
+      {"123456789", VT_I4, "123456789"},   {"-99999999", VT_I4, "-99999999"},
+      {"  2.1e9", VT_I4, "2100000000"},    {" -2.2e9", VT_R8, "-2200000000"},
+  };
+  TempDir dir;
+  dbase::DbfField n;
+  n.name = "N";
+  n.type = 'N';
+  n.length = 9;
+  std::vector<std::string> records;
+  for (const auto& c : cases) records.push_back(c.stored);
+  writeFile(dir.file("big.dbf"), dbfBytes(0x03, {n}, records));
+  Table t = readDbf(dir.path(), "big");
+  ASSERT_EQ(t.rows.size(), std::size(cases));
+  for (size_t r = 0; r < t.rows.size(); ++r) {
+    EXPECT_EQ(t.rows[r][0].vt, cases[r].vt) << cases[r].stored;
+    EXPECT_EQ(variantToText(t.rows[r][0]), cases[r].text) << cases[r].stored;
+  }
+
+  TempDir out;
+  Database db;
+  db.Open(dir.path(), false, true, "dBASE III;");
+  db.Execute("SELECT * INTO [Text;DATABASE=" + out.path() + "].[big.csv] FROM [big]");
+  db.Execute("SELECT * INTO [dBASE IV;DATABASE=" + out.path() + "].[copy.dbf] FROM [big]");
+  auto csv = parseCsv(readFile(out.file("big.csv")));
+  Table copy = readDbf(out.path(), "copy");
+  ASSERT_EQ(csv.size(), std::size(cases) + 1);
+  ASSERT_EQ(copy.rows.size(), std::size(cases));
+  for (size_t r = 0; r < std::size(cases); ++r) {
+    EXPECT_EQ(csv[r + 1][0], cases[r].text) << cases[r].stored;
+    EXPECT_EQ(variantToText(copy.rows[r][0]), cases[r].text) << cases[r].stored;
+  }
+}
+
 TEST(DbfRead, ReadsTheMazoviaTableWithoutFailing) {
   TABULOR_REQUIRE_FIXTURES();
   Table t = readDbf(fixturesDir() + "/dbf", "mazovia");

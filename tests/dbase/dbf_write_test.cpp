@@ -296,6 +296,26 @@ TEST(DbfWrite, AValueTheFileCannotHoldFailsTheTableAndLeavesNothingBehind) {
   EXPECT_EQ(readDbf(dir.path(), "sub").rows[0][0].str, text);
 }
 
+// Without statistics a 32-bit field is N(11): a wider number is refused with its table, row
+// and field, never cut or wrapped, and the table is not left behind.
+TEST(DbfWrite, ANumberTheFieldCannotHoldIsALimitError) {
+  TempDir dir;
+  TableSchema schema;
+  schema.fields = {field("qty", VT_I4)};
+  auto writer = findDriver("dBASE IV")->createTable(dir.path(), "orders.dbf", schema);
+  writer->appendRow({Variant::r8(6e10)});
+  try {
+    writer->appendRow({Variant::r8(1e15)});
+    FAIL() << "no error";
+  } catch (const EngineError& e) {
+    EXPECT_EQ(e.kind(), ErrorKind::Limit);
+    for (const char* part : {"orders.dbf", "row 2", "QTY", "1000000000000000"})
+      EXPECT_NE(std::string(e.what()).find(part), std::string::npos) << e.what();
+  }
+  writer.reset();
+  EXPECT_TRUE(listFolder(dir.path()).empty());
+}
+
 TEST(DbfWrite, TableNamesStayInsideTheOutputFolder) {
   TempDir dir;
   writeTable(*findDriver("dBASE IV"), dir.path(), "../escape.dbf", {field("a", VT_I4)},

@@ -152,6 +152,7 @@ DbfCursor::DbfCursor(const std::string& path, const std::string& tableName)
     switch (f.type) {
       case 'N':
       case 'F':
+        // Values that do not fit (an exponent in a short field) come as VT_R8 all the same.
         info.type = (f.decimals == 0 && f.length <= 9) ? VT_I4 : VT_R8;
         break;
       case 'D':
@@ -303,7 +304,10 @@ void DbfCursor::decodeField(const DbfField& f, const char* p, Variant& out) {
         return;
       }
       out.str.clear();
-      if (f.decimals == 0 && f.length <= 9 && *v == std::trunc(*v)) {
+      // Nine digits always fit 32 bits, but an exponent ("6e10") reaches past them: such a
+      // value is delivered as the double it is, never narrowed.
+      if (f.decimals == 0 && f.length <= 9 && *v == std::trunc(*v) && *v >= -2147483648.0 &&
+          *v <= 2147483647.0) {
         out.vt = VT_I4;
         out.lVal = static_cast<int32_t>(*v);
       } else if (significant > 15) {
