@@ -1,6 +1,7 @@
 // The dBase reader. Listing a folder reads only its directory (a folder of thousands of
 // tables lists at once); opening a table reads the header, finds its memo file and code
-// page, and the cursor then reads records in large blocks, skipping deleted ones.
+// page (refusing a code page byte it does not know), and the cursor then reads records in
+// large blocks, skipping deleted ones.
 #include "engine/drivers/dbase/dbf_reader.h"
 
 #include <dirent.h>
@@ -10,6 +11,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <optional>
 
@@ -136,8 +138,20 @@ DbfCursor::DbfCursor(const std::string& path, const std::string& tableName)
     }
     codePage = codePageOfCpg(text);
   }
-  if (codePage.empty())
-    if (const char* cp = codePageOfLanguageDriver(header_.languageDriver)) codePage = cp;
+  if (codePage.empty() && header_.languageDriver != 0) {
+    // A byte that names a code page this program does not know would have its text decoded
+    // by a guess, which garbles every letter outside ASCII: refuse it instead.
+    const char* cp = codePageOfLanguageDriver(header_.languageDriver);
+    if (!cp) {
+      char byte[8];
+      std::snprintf(byte, sizeof byte, "0x%02X", header_.languageDriver);
+      throw EngineError(ErrorKind::Unsupported,
+                        fileName_ + ": the code page byte " + byte +
+                            " (language driver) names a code page this program does not know, "
+                            "so its text cannot be read");
+    }
+    codePage = cp;
+  }
   decoder_ = TextDecoder(codePage);
 
   bool foxPro = header_.isFoxPro();
