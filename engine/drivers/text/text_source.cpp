@@ -84,7 +84,8 @@ class TextCursor : public RowCursor {
     if (header.size() > MaxColumns) tooWide();
     size_t columns = header.size();
     std::vector<ColumnTypeGuess> guesses(columns);
-    for (int rowIdx = 0; rowIdx < TypeGuessRows && scanner_->next(values_); ++rowIdx) {
+    int rowIdx = 0;
+    for (; rowIdx < TypeGuessRows && scanner_->next(values_); ++rowIdx) {
       size_t used = values_.size();
       while (used > columns && values_[used - 1].empty()) --used;  // trailing empty fields
       if (used > columns) {
@@ -95,6 +96,12 @@ class TextCursor : public RowCursor {
       for (size_t colIdx = 0; colIdx < used; ++colIdx) guesses[colIdx].add(values_[colIdx]);
     }
     if (columns > MaxColumns) tooWide();
+    // Records whose fields are all empty are rows all the same: without a header line to
+    // name the fields, they still need one to be written (and read back) as rows.
+    if (columns == 0 && rowIdx > 0) {
+      columns = 1;
+      guesses.resize(1);
+    }
     auto names = fieldNamesFromHeader(header, columns);
     fields_.resize(columns);
     for (size_t colIdx = 0; colIdx < columns; ++colIdx) {
