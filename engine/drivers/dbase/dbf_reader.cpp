@@ -20,6 +20,7 @@
 #include "engine/drivers/dbase/memo_file.h"
 #include "engine/engine_error.h"
 #include "engine/file_names.h"
+#include "engine/message_text.h"
 #include "engine/ole_date.h"
 
 namespace tabulor::dbase {
@@ -527,7 +528,8 @@ class DbfFolder : public SourceDatabase {
           }
     }
     if (file.empty())
-      throw EngineError(ErrorKind::NotFound, "The table " + name + " does not exist in " + folder_);
+      throw EngineError(ErrorKind::NotFound,
+                        "The table " + clipForMessage(name) + " does not exist in " + folder_);
     return std::make_unique<DbfCursor>(joinPath(folder_, file), name);
   }
 

@@ -7,6 +7,7 @@
 #include "engine/drivers/excel/biff_records.h"
 #include "engine/drivers/excel/cell_value.h"
 #include "engine/engine_error.h"
+#include "engine/message_text.h"
 #include "engine/ole_date.h"
 #include "engine/text_codec.h"
 #include "engine/value_format.h"
@@ -74,8 +75,8 @@ void SheetWriter::cellText(uint16_t col, std::string_view text, const std::strin
         ErrorKind::Limit,
         "Cannot write " +
             (records_ == 0 ? std::string("the header") : "record " + withThousands(records_)) +
-            " of table " + table_ + " to " + file_ + ": field " + field + " holds " +
-            withThousands(static_cast<int64_t>(units)) +
+            " of table " + clipForMessage(table_) + " to " + file_ + ": field " +
+            clipForMessage(field) + " holds " + withThousands(static_cast<int64_t>(units)) +
             " characters, and an Excel 97-2003 cell holds at most 32,767");
   if (records_ <= WidthSampleRows && units > widths_[col])
     widths_[col] = static_cast<uint16_t>(std::min<size_t>(units, 60));
@@ -122,8 +123,8 @@ void SheetWriter::writeRecord(const std::vector<Variant>& row,
                               const std::vector<std::string>& fieldNames) {
   if (records_ >= MaxDataRows)
     throw EngineError(ErrorKind::Limit,
-                      "Cannot write record " + withThousands(records_ + 1) + " of table " + table_ +
-                          " to " + file_ +
+                      "Cannot write record " + withThousands(records_ + 1) + " of table " +
+                          clipForMessage(table_) + " to " + file_ +
                           ": an Excel 97-2003 sheet holds at most 65,536 rows, the header row "
                           "and 65,535 records; nothing after record 65,535 would fit");
   ++records_;

@@ -13,6 +13,7 @@
 #include "engine/drivers/lotus/wk1_records.h"
 #include "engine/engine_error.h"
 #include "engine/file_names.h"
+#include "engine/message_text.h"
 #include "engine/ole_date.h"
 #include "engine/output_file.h"
 #include "engine/text_codec.h"
@@ -62,11 +63,11 @@ class Wk1Writer : public TableWriter {
     for (size_t col = 0; col < fields_.size(); ++col)
       if (fields_[col].stats.maxTextChars > static_cast<int64_t>(MaxLabelChars) &&
           fields_[col].stats.textValues + fields_[col].stats.binaryValues > 0)
-        throw EngineError(ErrorKind::Limit, fileName_ + ", field " + fields_[col].name +
-                                                ": a Lotus WK1 label holds at most " +
-                                                std::to_string(MaxLabelChars) +
-                                                " characters; the longest value has " +
-                                                std::to_string(fields_[col].stats.maxTextChars));
+        throw EngineError(ErrorKind::Limit,
+                          fileName_ + ", field " + clipForMessage(fields_[col].name) +
+                              ": a Lotus WK1 label holds at most " + std::to_string(MaxLabelChars) +
+                              " characters; the longest value has " +
+                              std::to_string(fields_[col].stats.maxTextChars));
     file_ = std::make_unique<OutputFile>(joinPath(folder, fileName_));
     const char revision[2] = {static_cast<char>(Wk1Revision & 0xFF),
                               static_cast<char>(Wk1Revision >> 8)};
@@ -154,8 +155,8 @@ class Wk1Writer : public TableWriter {
 
  private:
   void putLabel(size_t col, uint16_t sheetRow, const std::string& text, const std::string& where) {
-    std::string place =
-        fileName_ + ", " + where + ", column " + columnName(col) + " (" + fields_[col].name + ")";
+    std::string place = fileName_ + ", " + where + ", column " + columnName(col) + " (" +
+                        clipForMessage(fields_[col].name) + ")";
     if (utf8Length(text) > MaxLabelChars)
       throw EngineError(ErrorKind::Limit, place + ": a Lotus WK1 label holds at most " +
                                               std::to_string(MaxLabelChars) + " characters");

@@ -15,6 +15,7 @@
 #include "engine/drivers/text/type_guess.h"
 #include "engine/engine_error.h"
 #include "engine/file_names.h"
+#include "engine/message_text.h"
 #include "engine/text_codec.h"
 
 namespace tabulor {
@@ -124,7 +125,7 @@ class TextCursor : public RowCursor {
                               " fields where the table has " +
                               groupedNumber(static_cast<int64_t>(fields_.size())) + " (field " +
                               groupedNumber(static_cast<int64_t>(i + 1)) + " holds \"" +
-                              std::string(utf8Prefix(values_[i], 40)) + "\")");
+                              clipForMessage(values_[i]) + "\")");
     }
   }
 
@@ -156,8 +157,8 @@ class TextFolder : public SourceDatabase {
   std::unique_ptr<RowCursor> openTable(const std::string& name) override {
     std::string fileName = findFile(name);
     if (fileName.empty())
-      throw EngineError(ErrorKind::NotFound,
-                        "The table " + name + " does not exist in the folder " + folder_);
+      throw EngineError(ErrorKind::NotFound, "The table " + clipForMessage(name) +
+                                                 " does not exist in the folder " + folder_);
     TextLayout layout = layoutFromSchemaIni(folder_, fileName);
     if (layout.fixedLength)
       throw EngineError(ErrorKind::Unsupported,
