@@ -109,6 +109,20 @@ TEST(DbfWrite, PlansColumnsFromTheValues) {
   EXPECT_TRUE(plan.anyMemo);
 }
 
+// dBASE has no time type and D holds no time: times of day, like date-times, are kept as
+// their text in a character field.
+TEST(DbfWrite, TimesOfDayAreKeptAsTheirText) {
+  TempDir dir;
+  writeTable(
+      *findDriver("dBASE IV"), dir.path(), "times.dbf", {field("at", VT_DATE)},
+      {{Variant::oleDate(0.34375)}, {Variant::oleDate(*oleDateFromIso("2024-02-29 13:05:00"))}});
+  EXPECT_EQ(readFile(dir.file("times.dbf"))[32 + 11], 'C');
+  Table back = readDbf(dir.path(), "times");
+  ASSERT_EQ(back.rows.size(), 2u);
+  EXPECT_EQ(back.rows[0][0].str, "08:15:00");
+  EXPECT_EQ(back.rows[1][0].str, "2024-02-29 13:05:00");
+}
+
 TEST(DbfWrite, FieldNamesAreCutToTenUpperCaseCharactersAndMadeUnique) {
   std::vector<FieldInfo> fields;
   for (const char* n : {"customer_name", "customer_name_2", "Customer Name!", "Straße", "1st", "",

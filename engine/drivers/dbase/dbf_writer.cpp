@@ -2,7 +2,8 @@
 // value fits: text becomes C sized to its longest value (or a memo past 254 bytes), numbers
 // N with the width and decimals that hold every value, dates D, booleans L. A column whose
 // values are of mixed kinds (a text guess broken by a later row) is written as text.
-// Date-times, which D cannot hold, are kept as their ISO text. Text is Windows-1252
+// Date-times and times of day, which D cannot hold (and dBASE has no time type), are kept
+// as their ISO text ("2024-02-29 13:05:00", "08:15:30"). Text is Windows-1252
 // (language driver 0x03) unless some value has no byte there; then the whole table is UTF-8
 // and a ".cpg" sidecar says so, as GIS tools read it. dBase itself cannot tell an empty
 // text from NULL, nor trailing blanks from the padding of a character field.
