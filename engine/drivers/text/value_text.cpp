@@ -80,15 +80,16 @@ bool parseIsoDate(std::string_view t, Variant& out) {
     if (!digits(t, 0, 4, p.year) || t[4] != '-' || !digits(t, 5, 2, p.month) || t[7] != '-' ||
         !digits(t, 8, 2, p.day))
       return false;
-    // Day zero is where a time of day alone lives, written back as "HH:MM:SS": as a date it
-    // would not come back as the same text.
-    if (p.year == 1899 && p.month == 12 && p.day == 30) return false;
+    // Day zero is where a time of day alone lives, written back as "HH:MM:SS": the date
+    // alone would come back as "00:00:00", so it stays text.
+    if (t.size() == 10 && p.year == 1899 && p.month == 12 && p.day == 30) return false;
     if (t.size() == 19) {
       if (t[10] != ' ' || !digits(t, 11, 2, p.hour) || t[13] != ':' ||
           !digits(t, 14, 2, p.minute) || t[16] != ':' || !digits(t, 17, 2, p.second))
         return false;
       // Midnight written out in full is the same instant as the date alone, which is how it
-      // is written back; date-time columns exported by other programs look like this.
+      // is written back; date-time columns exported by other programs look like this. So
+      // is a time on day zero, how database exports write a time of day alone.
     }
   }
   auto date = oleDateFromParts(p);
