@@ -2,6 +2,7 @@
 #include "engine/database.h"
 
 #include "engine/file_names.h"
+#include "engine/message_text.h"
 #include "engine/registry.h"
 #include "engine/statement.h"
 
@@ -12,7 +13,8 @@ namespace {
 const Driver& driverFor(const std::string& isam) {
   const Driver* driver = findDriver(isam);
   if (!driver)
-    throw EngineError(ErrorKind::NotFound, "Could not find installable ISAM \"" + isam +
+    throw EngineError(ErrorKind::NotFound, "Could not find installable ISAM \"" +
+                                               clipForMessage(isam) +
                                                "\": no driver of that name is built in");
   return *driver;
 }

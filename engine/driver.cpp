@@ -3,6 +3,7 @@
 #include "engine/driver.h"
 
 #include "engine/engine_error.h"
+#include "engine/message_text.h"
 
 namespace tabulor {
 
@@ -14,9 +15,9 @@ std::unique_ptr<SourceDatabase> Driver::openDatabase(const std::string& name) co
 std::unique_ptr<TableWriter> Driver::createTable(const std::string& database,
                                                  const std::string& table,
                                                  const TableSchema&) const {
-  throw EngineError(
-      ErrorKind::Unsupported,
-      "The " + info().longName + " driver cannot write tables (" + table + " in " + database + ")");
+  throw EngineError(ErrorKind::Unsupported, "The " + info().longName +
+                                                " driver cannot write tables (" +
+                                                clipForMessage(table) + " in " + database + ")");
 }
 
 }  // namespace tabulor

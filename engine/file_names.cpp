@@ -1,7 +1,12 @@
 // File-name helpers shared by the folder-based drivers.
 #include "engine/file_names.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cctype>
+#include <cerrno>
+#include <cstring>
 
 namespace tabulor {
 
@@ -54,6 +59,20 @@ std::string_view extensionOf(std::string_view fileName) {
   size_t dot = fileName.rfind('.');
   if (dot == std::string_view::npos || dot == 0) return {};
   return fileName.substr(dot);
+}
+
+std::string folderWriteProblem(const std::string& folder) {
+  std::string where = folder.empty() ? "." : folder;
+  while (where.size() > 1 && where.back() == '/') where.pop_back();
+  struct stat st {};
+  if (::stat(where.c_str(), &st) != 0) {
+    if (errno == ENOENT) return "the folder " + where + " does not exist";
+    return "the folder " + where + " cannot be read (" + std::strerror(errno) + ")";
+  }
+  if (!S_ISDIR(st.st_mode)) return where + " is not a folder";
+  if (::access(where.c_str(), W_OK | X_OK) != 0)
+    return "the folder " + where + " cannot be written (" + std::strerror(errno) + ")";
+  return {};
 }
 
 }  // namespace tabulor

@@ -19,6 +19,11 @@ std::string joinPath(std::string_view folder, std::string_view name);
 bool equalsNoCase(std::string_view a, std::string_view b);
 std::string toLowerAscii(std::string_view s);
 
+// Why no file can be created in `folder`, for a message: "" when files can be created there,
+// else "the folder F does not exist", "F is not a folder" or "the folder F cannot be
+// written (<the system's reason, such as Read-only file system>)".
+std::string folderWriteProblem(const std::string& folder);
+
 // Text after the last "/" (the whole text without one).
 std::string_view fileNameOf(std::string_view path);
 // The extension of a file name including the dot, "" when there is none.

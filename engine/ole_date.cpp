@@ -2,7 +2,6 @@
 #include "engine/ole_date.h"
 
 #include <cmath>
-#include <cstdio>
 
 namespace tabulor {
 
@@ -71,16 +70,53 @@ std::optional<DateTimeParts> partsFromOleDate(double date) {
   return p;
 }
 
-std::string isoFromOleDate(double date) {
+bool isTimeOfDay(double date) {
   auto p = partsFromOleDate(date);
-  if (!p) return "#DATE?";
-  char buf[32];
-  if (p->hour == 0 && p->minute == 0 && p->second == 0)
-    std::snprintf(buf, sizeof buf, "%04d-%02d-%02d", p->year, p->month, p->day);
-  else
-    std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d:%02d", p->year, p->month, p->day,
-                  p->hour, p->minute, p->second);
-  return buf;
+  return p && p->year == 1899 && p->month == 12 && p->day == 30;
+}
+
+namespace {
+
+void put2(char* p, int v) {
+  p[0] = static_cast<char>('0' + v / 10);
+  p[1] = static_cast<char>('0' + v % 10);
+}
+
+}  // namespace
+
+size_t formatOleDate(double date, char* buf) {
+  auto p = partsFromOleDate(date);
+  if (!p) return 0;
+  char* s = buf;
+  if (p->year == 1899 && p->month == 12 && p->day == 30) {
+    put2(s, p->hour);
+    s[2] = ':';
+    put2(s + 3, p->minute);
+    s[5] = ':';
+    put2(s + 6, p->second);
+    return 8;
+  }
+  put2(s, p->year / 100);
+  put2(s + 2, p->year % 100);
+  s[4] = '-';
+  put2(s + 5, p->month);
+  s[7] = '-';
+  put2(s + 8, p->day);
+  if (p->hour == 0 && p->minute == 0 && p->second == 0) return 10;
+  s[10] = ' ';
+  put2(s + 11, p->hour);
+  s[13] = ':';
+  put2(s + 14, p->minute);
+  s[16] = ':';
+  put2(s + 17, p->second);
+  return 19;
+}
+
+std::string isoFromOleDate(double date) {
+  char buf[20];
+  size_t n = formatOleDate(date, buf);
+  if (n == 0) return "#DATE?";
+  return std::string(buf, n);
 }
 
 std::optional<double> oleDateFromIso(std::string_view t) {

@@ -20,6 +20,7 @@ class OutputFile {
   OutputFile& operator=(const OutputFile&) = delete;
 
   void write(std::string_view bytes) {
+    // An empty view may carry a null pointer, which memcpy must not be given.
     if (bytes.empty()) return;
     if (bytes.size() > capacity_ - used_) {
       flush();

@@ -6,6 +6,7 @@
 
 #include "engine/ole_date.h"
 #include "engine/text_codec.h"
+#include "engine/value_format.h"
 
 namespace tabulor {
 
@@ -22,7 +23,7 @@ int integerDigits(double magnitude) {
 
 // Decimals needed to print `value` exactly in its shortest form, at most 15.
 int decimalsNeeded(double value) {
-  std::string text = shortestDouble(value);
+  std::string text = doubleText(value);
   auto e = text.find_first_of("eE");
   int exponent = 0;
   if (e != std::string::npos) {
@@ -60,12 +61,11 @@ int64_t shownLength(const Variant& v) {
     case VT_BOOL:
       return v.boolVal ? 4 : 5;
     case VT_R8:
-      if (v.dblVal == 0 || !std::isfinite(v.dblVal)) return -1;
-      return std::to_chars(buf, buf + sizeof buf, v.dblVal).ptr - buf;
+      if (!std::isfinite(v.dblVal)) return -1;
+      return static_cast<int64_t>(formatDouble(v.dblVal, buf));
     case VT_DATE: {
-      auto p = partsFromOleDate(v.date);
-      if (!p) return -1;
-      return (p->hour || p->minute || p->second) ? 19 : 10;  // YYYY-MM-DD[ HH:MM:SS]
+      size_t n = formatOleDate(v.date, buf);
+      return n ? static_cast<int64_t>(n) : -1;
     }
     default:
       return -1;

@@ -4,6 +4,7 @@
 #include <cctype>
 
 #include "engine/engine_error.h"
+#include "engine/message_text.h"
 
 namespace tabulor {
 
@@ -67,7 +68,7 @@ class Scanner {
   [[noreturn]] void fail(const std::string& what) const {
     throw EngineError(ErrorKind::Syntax, "Syntax error in statement at position " +
                                              std::to_string(pos_ + 1) + ": " + what + " in \"" +
-                                             std::string(text_) + "\"");
+                                             clipForMessage(text_) + "\"");
   }
 
  private:

@@ -172,12 +172,8 @@ bool isNumericType(uint16_t vt);
 // false for the others.
 bool variantToDouble(const Variant& v, double& out);
 
-// Text of a value as the text and HTML writers put it in a file: numbers in their shortest
-// exact form with ".", currency with up to four decimals, dates as ISO 8601 (date only when
-// there is no time of day), booleans as TRUE/FALSE, binary as hexadecimal, NULL as "".
+// Text of a value as every writer puts it in a file (valueText of value_format.h, which
+// defines the forms and formats without allocating).
 std::string variantToText(const Variant& v);
-
-// Shortest text that reads back as the same double ("0.1", "1e+300", "12").
-std::string shortestDouble(double d);
 
 }  // namespace tabulor

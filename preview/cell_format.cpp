@@ -69,11 +69,14 @@ std::string currencyText(int64_t scaled) {
   return text;
 }
 
-// "%m %d %y" of an OLE date; the time of day is not shown.
+// "%m %d %y" of an OLE date; the time of day is not shown. A value without a date (day zero,
+// 1899-12-30, which is how a time of day alone is held) has only its time to show:
+// "HH:MM:SS" rather than "12 30 99".
 std::string dateText(double date) {
   const auto parts = partsFromOleDate(date);
   if (!parts) return "#DATE?";  // the marker the engine writes for such dates too
-  char buf[16];
+  char buf[20];
+  if (isTimeOfDay(date)) return std::string(buf, formatOleDate(date, buf));
   const int n =
       std::snprintf(buf, sizeof buf, "%02d %02d %02d", parts->month, parts->day, parts->year % 100);
   return std::string(buf, size_t(n));

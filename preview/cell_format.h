@@ -13,8 +13,9 @@ namespace tabulor {
 // Text of one field value for a preview cell (UTF-8). Never fails: every type code yields
 // some text. Numbers use "." and no separators ("%.2f" for floats, "0x%02hX" for bytes),
 // whatever the process locale; currency uses the locale's decimal point; dates read
-// "MM DD YY" ("#DATE?" outside the years 100..9999); a decimal shows its number; a flagged code
-// reads "Array of ...", "Pointer to ..." or "Array of Pointer to ..."; an unknown one "Fish".
+// "MM DD YY" ("HH:MM:SS" for a time of day without a date, "#DATE?" outside the years
+// 100..9999); a decimal shows its number; a flagged code reads "Array of ...",
+// "Pointer to ..." or "Array of Pointer to ..."; an unknown one "Fish".
 std::string formatFieldValue(const Variant& value);
 
 // "TRUE" for a non-zero flag, "FALSE" for zero.

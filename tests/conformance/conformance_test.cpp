@@ -16,6 +16,7 @@
 #include "engine/file_names.h"
 #include "engine/registry.h"
 #include "engine/statement.h"
+#include "engine/value_format.h"
 #include "tests/support/test_support.h"
 
 namespace tabulor {
@@ -44,7 +45,7 @@ std::string key(const Variant& v) {
     case VT_DATE:
       return "d:" + variantToText(v);
     default:
-      if (variantToDouble(v, number)) return "n:" + shortestDouble(number);
+      if (variantToDouble(v, number)) return "n:" + doubleText(number);
       return "?:" + variantToText(v);
   }
 }

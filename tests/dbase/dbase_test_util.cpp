@@ -31,6 +31,16 @@ void writeTable(const Driver& driver, const std::string& folder, const std::stri
   writer->finish();
 }
 
+std::string dbfBytes(uint8_t ldid, const std::vector<dbase::DbfField>& fields,
+                     const std::vector<std::string>& records) {
+  std::string out =
+      dbase::buildDbfHeader(0x03, ldid, static_cast<uint32_t>(records.size()), fields, 2024, 1, 1);
+  size_t length = 0;
+  for (const auto& f : fields) length += f.length;
+  for (const auto& record : records) out += " " + record + std::string(length - record.size(), ' ');
+  return out + "\x1A";
+}
+
 std::vector<std::vector<std::string>> csvFromCommand(const std::string& command) {
   std::string out;
   int status = runCommand(command, &out);

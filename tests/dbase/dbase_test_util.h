@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "engine/driver.h"
+#include "engine/drivers/dbase/dbf_header.h"
 
 namespace tabulor::test {
 
@@ -21,6 +22,11 @@ Table readDbf(const std::string& folder, const std::string& table);
 // as the engine gathers them.
 void writeTable(const Driver& driver, const std::string& folder, const std::string& file,
                 std::vector<FieldInfo> fields, const std::vector<std::vector<Variant>>& rows);
+
+// A dBASE III table as bytes: its header (language-driver byte `ldid`), then each record's
+// stored bytes after a blank deletion flag, padded with blanks to the record length.
+std::string dbfBytes(uint8_t ldid, const std::vector<dbase::DbfField>& fields,
+                     const std::vector<std::string>& records);
 
 // Runs `command` and parses its standard output as CSV; fails the test on a non-zero exit.
 std::vector<std::vector<std::string>> csvFromCommand(const std::string& command);

@@ -4,8 +4,10 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
 
 #include "engine/database.h"
+#include "engine/engine_error.h"
 #include "engine/ole_date.h"
 #include "engine/registry.h"
 #include "engine/text_codec.h"
@@ -156,12 +158,109 @@ TEST(DbfRead, OpensTablesWithoutRegardToCaseAndResetRepeatsTheRows) {
   EXPECT_THROW(db->openTable("../dbf/people"), EngineError);  // never outside the folder
 }
 
-TEST(DbfRead, ReadsTheMazoviaTableWithoutFailing) {
+// A short N field can hold an exponent that reaches past 32 bits: such values are read as
+// the numbers they are, never wrapped, and convert to text and to dBase unchanged.
+TEST(DbfRead, NumbersPastThirtyTwoBitsAreNotWrapped) {
+  struct Case {
+    const char* stored;  // an N(9,0) field
+    uint16_t vt;
+    const char* text;
+  } cases[] = {
+      {"     6e10", VT_R8, "60000000000"}, {"    2.5E9", VT_R8, "2500000000"},
+      {"     -3e9", VT_R8, "-3000000000"}, {"   1e300", VT_R8, "1e+300"},
+      {"123456789", VT_I4, "123456789"},   {"-99999999", VT_I4, "-99999999"},
+      {"  2.1e9", VT_I4, "2100000000"},    {" -2.2e9", VT_R8, "-2200000000"},
+  };
+  TempDir dir;
+  dbase::DbfField n;
+  n.name = "N";
+  n.type = 'N';
+  n.length = 9;
+  std::vector<std::string> records;
+  for (const auto& c : cases) records.push_back(c.stored);
+  writeFile(dir.file("big.dbf"), dbfBytes(0x03, {n}, records));
+  Table t = readDbf(dir.path(), "big");
+  ASSERT_EQ(t.rows.size(), std::size(cases));
+  for (size_t r = 0; r < t.rows.size(); ++r) {
+    EXPECT_EQ(t.rows[r][0].vt, cases[r].vt) << cases[r].stored;
+    EXPECT_EQ(variantToText(t.rows[r][0]), cases[r].text) << cases[r].stored;
+  }
+
+  TempDir out;
+  Database db;
+  db.Open(dir.path(), false, true, "dBASE III;");
+  db.Execute("SELECT * INTO [Text;DATABASE=" + out.path() + "].[big.csv] FROM [big]");
+  db.Execute("SELECT * INTO [dBASE IV;DATABASE=" + out.path() + "].[copy.dbf] FROM [big]");
+  auto csv = parseCsv(readFile(out.file("big.csv")));
+  Table copy = readDbf(out.path(), "copy");
+  ASSERT_EQ(csv.size(), std::size(cases) + 1);
+  ASSERT_EQ(copy.rows.size(), std::size(cases));
+  for (size_t r = 0; r < std::size(cases); ++r) {
+    EXPECT_EQ(csv[r + 1][0], cases[r].text) << cases[r].stored;
+    EXPECT_EQ(variantToText(copy.rows[r][0]), cases[r].text) << cases[r].stored;
+  }
+}
+
+// The fixture's values in Mazovia: the Polish letters at 0x98 and 0x9E, the rest where code
+// page 437 has them.
+TEST(DbfRead, ReadsTheMazoviaTable) {
   TABULOR_REQUIRE_FIXTURES();
   Table t = readDbf(fixturesDir() + "/dbf", "mazovia");
-  EXPECT_FALSE(t.rows.empty());
-  for (const auto& row : t.rows)
-    for (const auto& v : row) EXPECT_TRUE(v.vt != VT_BSTR || isValidUtf8(v.str));
+  ASSERT_EQ(t.rows.size(), 2u);
+  EXPECT_EQ(t.rows[0][1].str, "English");
+  EXPECT_EQ(t.rows[1][1].str, "Ś╫êëτ⌡ś");
+}
+
+// The code page byte decides how text is decoded; a .cpg file beside the table comes first,
+// and a byte no known code page answers to is refused rather than decoded by a guess.
+TEST(DbfRead, CodePageBytes) {
+  struct Case {
+    uint8_t ldid;
+    const char* cpg;  // "" for none
+    const char* stored;
+    const char* text;  // nullptr: refused
+  } cases[] = {
+      {0x69, "", "\x86\x8D\x91\x92\xA4\xA2\x9E\xA6\xA7", "ąćęłńóśźż"},  // Mazovia
+      {0x69, "", "\x8F\x95\x90\x9C\xA5\xA3\x98\xA0\xA1", "ĄĆĘŁŃÓŚŹŻ"},
+      {0x02, "", "\x82\x9B", "éø"},   // DOS 850
+      {0x64, "", "\xA5\xE4", "ąń"},   // DOS 852
+      {0xC9, "", "\xE0\xFF", "ая"},   // Windows 1251
+      {0x00, "", "\x82", "é"},        // none declared: DOS 850
+      {0x98, "", "\x82", nullptr},    // Greek Macintosh: no converter here
+      {0x68, "", "\x82", nullptr},    // Kamenicky
+      {0xFE, "", "abc", nullptr},     // no such byte
+      {0x98, "1250\n", "\x9C", "ś"},  // the .cpg decides
+  };
+  for (const auto& c : cases) {
+    TempDir dir;
+    dbase::DbfField name;
+    name.name = "NAME";
+    name.length = 10;
+    writeFile(dir.file("t.dbf"), dbfBytes(c.ldid, {name}, {c.stored}));
+    if (*c.cpg) writeFile(dir.file("t.cpg"), c.cpg);
+    std::string where = "code page byte " + std::to_string(c.ldid);
+    if (c.text) {
+      Table t = readDbf(dir.path(), "t");
+      ASSERT_EQ(t.rows.size(), 1u) << where;
+      EXPECT_EQ(t.rows[0][0].str, c.text) << where;
+      continue;
+    }
+    // As a table of its folder, and as a source file of its own that cannot be opened.
+    auto expectRefused = [&](const auto& open) {
+      try {
+        open();
+        ADD_FAILURE() << where << ": read";
+      } catch (const EngineError& e) {
+        EXPECT_EQ(e.kind(), ErrorKind::Unsupported) << where;
+        char byte[8];
+        std::snprintf(byte, sizeof byte, "0x%02X", c.ldid);
+        for (const char* part : {"t.dbf", static_cast<const char*>(byte)})
+          EXPECT_NE(std::string(e.what()).find(part), std::string::npos) << e.what();
+      }
+    };
+    expectRefused([&] { readDbf(dir.path(), "t"); });
+    expectRefused([&] { findDriver("dBASE IV")->openDatabase(dir.file("t.dbf")); });
+  }
 }
 
 }  // namespace

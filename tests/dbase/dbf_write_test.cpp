@@ -109,6 +109,20 @@ TEST(DbfWrite, PlansColumnsFromTheValues) {
   EXPECT_TRUE(plan.anyMemo);
 }
 
+// dBASE has no time type and D holds no time: times of day, like date-times, are kept as
+// their text in a character field.
+TEST(DbfWrite, TimesOfDayAreKeptAsTheirText) {
+  TempDir dir;
+  writeTable(
+      *findDriver("dBASE IV"), dir.path(), "times.dbf", {field("at", VT_DATE)},
+      {{Variant::oleDate(0.34375)}, {Variant::oleDate(*oleDateFromIso("2024-02-29 13:05:00"))}});
+  EXPECT_EQ(readFile(dir.file("times.dbf"))[32 + 11], 'C');
+  Table back = readDbf(dir.path(), "times");
+  ASSERT_EQ(back.rows.size(), 2u);
+  EXPECT_EQ(back.rows[0][0].str, "08:15:00");
+  EXPECT_EQ(back.rows[1][0].str, "2024-02-29 13:05:00");
+}
+
 TEST(DbfWrite, FieldNamesAreCutToTenUpperCaseCharactersAndMadeUnique) {
   std::vector<FieldInfo> fields;
   for (const char* n : {"customer_name", "customer_name_2", "Customer Name!", "Straße", "1st", "",
@@ -155,6 +169,12 @@ const char* const DbfreadDump =
 std::string dbfreadText(const Variant& v) {
   if (v.isNull()) return "";
   if (v.vt == VT_BOOL) return v.boolVal ? "True" : "False";
+  if (v.vt == VT_DATE) {  // a D field: dbfread shows the date, day zero included
+    auto p = partsFromOleDate(v.date);
+    char buf[16];
+    std::snprintf(buf, sizeof buf, "%04d-%02d-%02d", p->year, p->month, p->day);
+    return buf;
+  }
   return variantToText(v);
 }
 
@@ -288,6 +308,26 @@ TEST(DbfWrite, AValueTheFileCannotHoldFailsTheTableAndLeavesNothingBehind) {
   writeTable(*findDriver("dBASE IV"), dir.path(), "sub.dbf", {field("memo", VT_BSTR)},
              {{Variant::text(text)}});
   EXPECT_EQ(readDbf(dir.path(), "sub").rows[0][0].str, text);
+}
+
+// Without statistics a 32-bit field is N(11): a wider number is refused with its table, row
+// and field, never cut or wrapped, and the table is not left behind.
+TEST(DbfWrite, ANumberTheFieldCannotHoldIsALimitError) {
+  TempDir dir;
+  TableSchema schema;
+  schema.fields = {field("qty", VT_I4)};
+  auto writer = findDriver("dBASE IV")->createTable(dir.path(), "orders.dbf", schema);
+  writer->appendRow({Variant::r8(6e10)});
+  try {
+    writer->appendRow({Variant::r8(1e15)});
+    FAIL() << "no error";
+  } catch (const EngineError& e) {
+    EXPECT_EQ(e.kind(), ErrorKind::Limit);
+    for (const char* part : {"orders.dbf", "row 2", "QTY", "1000000000000000"})
+      EXPECT_NE(std::string(e.what()).find(part), std::string::npos) << e.what();
+  }
+  writer.reset();
+  EXPECT_TRUE(listFolder(dir.path()).empty());
 }
 
 TEST(DbfWrite, TableNamesStayInsideTheOutputFolder) {

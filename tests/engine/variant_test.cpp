@@ -19,12 +19,23 @@ TEST(Variant, TextForms) {
       {Variant::i4(2147483647), "2147483647"},
       {Variant::r8(0.1), "0.1"},
       {Variant::r8(1.0 / 3), "0.3333333333333333"},
+      {Variant::r8(1e15), "1000000000000000"},  // whole numbers below 2^53: digits
+      {Variant::r8(-9007199254740991.0), "-9007199254740991"},
+      {Variant::r8(9007199254740994.0), "9007199254740994"},
       {Variant::r8(1e21), "1e+21"},
-      {Variant::r4(0.15f), "0.15000000596046448"},
+      {Variant::r8(1.5e-7), "1.5e-07"},
+      {Variant::r4(0.15f), "0.15"},  // the float's own digits
+      {Variant::r4(1e10f), "10000000000"},
+      {Variant::r4(-3e38f), "-3e+38"},
       {Variant::currency(140000), "14"},
       {Variant::currency(-12345), "-1.2345"},
       {Variant::oleDate(39156.0), "2007-03-15"},
       {Variant::oleDate(39156.604166666664), "2007-03-15 14:30:00"},
+      {Variant::oleDate(0.34375), "08:15:00"},  // no date part: a time of day
+      {Variant::oleDate(0), "00:00:00"},
+      {Variant::oleDate(-0.25), "06:00:00"},
+      {Variant::oleDate(0.999999999), "1899-12-31"},  // rounds to the next day
+      {Variant::oleDate(1e7), "#DATE?"},
       {Variant::boolean(true), "TRUE"},
       {Variant::bytes(std::string("\x01\xAB", 2)), "01AB"},
       {Variant::text("x,y"), "x,y"},
@@ -33,7 +44,7 @@ TEST(Variant, TextForms) {
 }
 
 TEST(OleDate, RoundTripsAndRejects) {
-  for (const char* iso : {"1899-12-30", "1900-03-01", "2007-03-15 14:30:00", "1800-01-01 06:00:00",
+  for (const char* iso : {"1899-12-31", "1900-03-01", "2007-03-15 14:30:00", "1800-01-01 06:00:00",
                           "9999-12-31 23:59:59", "0100-01-01"}) {
     auto d = oleDateFromIso(iso);
     ASSERT_TRUE(d) << iso;

@@ -79,31 +79,40 @@ TEST(ExcelRules, FieldNamesFromHeader) {
 }
 
 TEST(ExcelRules, DateFormats) {
+  using K = FormatKind;
   struct Case {
     const char* format;
-    bool date;
+    FormatKind kind;
   } cases[] = {
-      {"General", false},
-      {"0.00", false},
-      {"#,##0.00 \"mm\"", false},
-      {"0.00E+00", false},
-      {"[Red]0.00", false},
-      {"@", false},
-      {"0%", false},
-      {"\\d0", false},
-      {"yyyy-mm-dd", true},
-      {"d/m/yy", true},
-      {"h:mm AM/PM", true},
-      {"[h]:mm:ss", true},
-      {"[$-409]mmmm d, yyyy", true},
-      {"mm:ss.0", true},
-      {"0;[Red]-0;\"d\"", false},
+      {"General", K::Number},
+      {"0.00", K::Number},
+      {"#,##0.00 \"mm\"", K::Number},
+      {"0.00E+00", K::Number},
+      {"[Red]0.00", K::Number},
+      {"@", K::Number},
+      {"0%", K::Number},
+      {"\\d0", K::Number},
+      {"yyyy-mm-dd", K::Date},
+      {"d/m/yy", K::Date},
+      {"mmm", K::Date},
+      {"yyyy-mm-dd hh:mm:ss", K::Date},
+      {"[$-409]mmmm d, yyyy", K::Date},
+      {"h:mm AM/PM", K::Time},
+      {"hh:mm:ss", K::Time},
+      {"[h]:mm:ss", K::Time},
+      {"mm:ss.0", K::Time},
+      {"0;[Red]-0;\"d\"", K::Number},
   };
-  for (const Case& c : cases) EXPECT_EQ(isDateFormatString(c.format), c.date) << c.format;
+  for (const Case& c : cases) {
+    EXPECT_EQ(formatKind(c.format), c.kind) << c.format;
+    EXPECT_EQ(isDateFormatString(c.format), c.kind != K::Number) << c.format;
+  }
   EXPECT_TRUE(isBuiltinDateFormat(14));
   EXPECT_TRUE(isBuiltinDateFormat(22));
   EXPECT_FALSE(isBuiltinDateFormat(0));
   EXPECT_FALSE(isBuiltinDateFormat(10));
+  EXPECT_TRUE(isBuiltinTimeFormat(21));
+  EXPECT_FALSE(isBuiltinTimeFormat(22));
 }
 
 TEST(ExcelRules, DateSerials) {
@@ -113,7 +122,7 @@ TEST(ExcelRules, DateSerials) {
     const char* iso;  // nullptr: not a date
   } cases[] = {
       {1, false, "1900-01-01"},  {59, false, "1900-02-28"},    {60, false, nullptr},
-      {61, false, "1900-03-01"}, {45000, false, "2023-03-15"}, {0.5, false, "1899-12-30 12:00:00"},
+      {61, false, "1900-03-01"}, {45000, false, "2023-03-15"}, {0.5, false, "12:00:00"},
       {0, true, "1904-01-01"},   {-1, false, nullptr},
   };
   for (const Case& c : cases) {

@@ -9,6 +9,7 @@
 #include "engine/database.h"
 #include "engine/drivers/excel/compound_file.h"
 #include "engine/ole_date.h"
+#include "engine/value_format.h"
 #include "tests/excel/excel_test_util.h"
 #include "tests/support/test_support.h"
 
@@ -69,8 +70,7 @@ struct Sample {
     for (int i = 0; i < 3000; ++i)  // enough strings for several SST continuations
       add({Variant::i4(i), Variant::text("row " + std::to_string(i) + " ∂"), Variant::r8(i / 8.0),
            Variant::null(), Variant::null(), Variant::null()},
-          {std::to_string(i), "row " + std::to_string(i) + " ∂", shortestDouble(i / 8.0), "", "",
-           ""});
+          {std::to_string(i), "row " + std::to_string(i) + " ∂", doubleText(i / 8.0), "", "", ""});
   }
 };
 
@@ -101,6 +101,35 @@ TEST(ExcelWrite, DriverReadsBackValuesAndTypes) {
   EXPECT_EQ(fields[0].type, VT_I4);
   EXPECT_EQ(fields[2].type, VT_R8);
   EXPECT_EQ(fields[4].type, VT_BOOL);
+}
+
+// A time of day alone is a time cell, and reads back as a time in both date systems: the
+// 1904 system counts its days from 1904-01-01, but a time has no day to count.
+TEST(ExcelWrite, TimesOfDayReadBackAsTimesInBothDateSystems) {
+  TempDir tmp;
+  std::string path = tmp.file("times.xls");
+  writeTable(path, "Data", schemaOf({{"at", VT_DATE}}),
+             {{Variant::oleDate(0.34375)},
+              {Variant::oleDate(0)},
+              {Variant::oleDate(*oleDateFromIso("2023-03-15"))}});
+  auto texts = [&] {
+    auto db = excel().openDatabase(path);
+    std::vector<FieldInfo> fields;
+    Grid g = readTable(*db, "Data$", &fields);
+    EXPECT_EQ(fields.at(0).type, VT_DATE);
+    std::vector<std::string> out;
+    for (size_t r = 1; r < g.size(); ++r) out.push_back(g[r][0]);
+    return out;
+  };
+  EXPECT_EQ(texts(), (std::vector<std::string>{"08:15:00", "00:00:00", "2023/03/15"}));
+
+  std::string bytes = readFile(path);
+  const std::string mode1900("\x22\x00\x02\x00\x00\x00", 6);
+  size_t at = bytes.find(mode1900);
+  ASSERT_NE(at, std::string::npos);
+  bytes[at + 4] = 1;  // DATEMODE: the 1904 system
+  writeFile(path, bytes);
+  EXPECT_EQ(texts(), (std::vector<std::string>{"08:15:00", "00:00:00", "2027/03/16"}));
 }
 
 TEST(ExcelWrite, XlrdReadsWhatIsWritten) {

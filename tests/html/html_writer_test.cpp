@@ -3,6 +3,8 @@
 // engine.
 #include <gtest/gtest.h>
 
+#include <map>
+
 #include "engine/database.h"
 #include "engine/engine_error.h"
 #include "engine/ole_date.h"
@@ -122,6 +124,86 @@ TEST(HtmlWrite, ParserReadsBackTheSameCellsAndNoMarkupFromValues) {
     EXPECT_EQ(page.classes[r + 1][1], rows[r][1].isNull() ? "" : "n");
     EXPECT_EQ(page.classes[r + 1][0], "");
   }
+}
+
+// One rule turns values into text in every text-like target: the page shows what the CSV
+// file holds, and whole numbers never take an exponent.
+TEST(HtmlWrite, ValuesReadAsInTheTextFiles) {
+  struct Case {
+    Variant v;
+    const char* text;
+  } cases[] = {
+      {Variant::r8(1e15), "1000000000000000"},
+      {Variant::r8(-123456789012345.0), "-123456789012345"},
+      {Variant::r8(9007199254740992.0), "9007199254740992"},
+      {Variant::r8(1e21), "1e+21"},
+      {Variant::r8(0.1), "0.1"},
+      {Variant::r4(1e10f), "10000000000"},
+      {Variant::r4(0.15f), "0.15"},
+      {Variant::currency(123456), "12.3456"},
+      {Variant::oleDate(0.34375), "08:15:00"},
+      {Variant::oleDate(0), "00:00:00"},
+      {Variant::oleDate(*oleDateFromIso("2024-02-29 13:05:00")), "2024-02-29 13:05:00"},
+  };
+  TempDir dir;
+  std::vector<FieldInfo> fields = {{"v", VT_R8, 0, {}}};
+  std::vector<std::vector<Variant>> rows;
+  for (const auto& c : cases) rows.push_back({c.v});
+  writeTable(dir.path(), "values.htm", fields, rows);
+  TableSchema schema;
+  schema.fields = fields;
+  auto csvWriter = findDriver("Text")->createTable(dir.path(), "values.csv", schema);
+  for (const auto& row : rows) csvWriter->appendRow(row);
+  csvWriter->finish();
+
+  Page page = parsePage(dir.file("values.htm"), 1);
+  auto csv = parseCsv(readFile(dir.file("values.csv")));
+  ASSERT_EQ(page.cells.size(), rows.size() + 1);
+  ASSERT_EQ(csv.size(), rows.size() + 1);
+  for (size_t r = 0; r < rows.size(); ++r) {
+    EXPECT_EQ(page.cells[r + 1][0], cases[r].text) << r;
+    EXPECT_EQ(csv[r + 1][0], cases[r].text) << r;
+  }
+}
+
+// A workbook cell holding only a time is a time of day in every text target, not a
+// date-time on day zero.
+TEST(HtmlWrite, TimesOfAWorkbookReadAsTimesInEveryTextTarget) {
+  TABULOR_REQUIRE_FIXTURES();
+  TempDir dir;
+  Database db;
+  db.Open(fixturesDir() + "/xls/Formate.xls", false, true, "Excel 8.0;");
+  db.Execute("SELECT * INTO [HTML Export;DATABASE=" + dir.path() + "].[b.htm] FROM [Blätt1$]");
+  db.Execute("SELECT * INTO [Text;DATABASE=" + dir.path() + "].[b.csv] FROM [Blätt1$]");
+  writeFile(dir.file("schema.ini"), "[b.txt]\nFormat=TabDelimited\n");
+  db.Execute("SELECT * INTO [Text;DATABASE=" + dir.path() + "].[b.txt] FROM [Blätt1$]");
+  std::map<std::string, std::string> want = {
+      {"Morgen", "06:34:00"}, {"Mittag", "12:56:00"}, {"Abends", "17:47:13"}};
+  auto check = [&](const std::vector<std::vector<std::string>>& grid, const std::string& what) {
+    size_t found = 0;
+    for (const auto& row : grid)
+      if (row.size() >= 2 && want.count(row[0])) {
+        EXPECT_EQ(row[1], want[row[0]]) << what;
+        ++found;
+      }
+    EXPECT_EQ(found, want.size()) << what;
+  };
+  check(parsePage(dir.file("b.htm"), 2).cells, "htm");
+  check(parseCsv(readFile(dir.file("b.csv"))), "csv");
+  std::vector<std::vector<std::string>> txt;  // no value of the sheet needs quotes
+  std::string text = readFile(dir.file("b.txt"));
+  for (size_t start = 0, end; (end = text.find("\r\n", start)) != std::string::npos;
+       start = end + 2) {
+    txt.emplace_back();
+    for (size_t from = start;;) {
+      size_t tab = text.find('\t', from);
+      if (tab == std::string::npos || tab > end) tab = end;
+      txt.back().push_back(text.substr(from, tab - from));
+      if (tab == end) break;
+      from = tab + 1;
+    }
+  }
+  check(txt, "txt");
 }
 
 TEST(HtmlWrite, ControlCharactersShowAsTheirPicturesAndTheTableNameStaysInTheFolder) {

@@ -142,9 +142,10 @@ TEST(JetMdbReader, WrittenTablesReadTheSameInMdbReader) {
       {Variant::text("Мир ϰαὶ"), Variant::text(memo), Variant::i2(-2), Variant::i4(-2000000000),
        Variant::ui1(200), Variant::r4(3.25f), Variant::r8(0.1), Variant::currency(-123456789),
        Variant::oleDate(45000.75), Variant::boolean(true), Variant::bytes(blob)},
+      // A time of day alone is a Date/Time on day zero, 1899-12-30, as Jet holds times.
       {Variant::text("plain"), Variant::text("short"), Variant::null(), Variant::null(),
-       Variant::null(), Variant::null(), Variant::null(), Variant::null(), Variant::null(),
-       Variant::boolean(false), Variant::bytes("\x01\x02")},
+       Variant::null(), Variant::null(), Variant::null(), Variant::null(),
+       Variant::oleDate(0.34375), Variant::boolean(false), Variant::bytes("\x01\x02")},
   };
   for (int i = 0; i < 600; ++i)
     rows.push_back({Variant::text("row " + std::to_string(i)), Variant::text(std::string(i, 'm')),

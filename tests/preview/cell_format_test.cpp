@@ -55,6 +55,8 @@ TEST(FormatFieldValue, ValuesOfEveryPayloadCode) {
       {"date not a number", Variant::oleDate(std::nan("")), "#DATE?"},
       {"date before year 100", Variant::oleDate(-700000), "#DATE?"},
       {"date before 1899", Variant::oleDate(oleDate(1800, 7, 4)), "07 04 00"},
+      {"time of day alone", Variant::oleDate(0.34375), "08:15:00"},
+      {"midnight alone", Variant::oleDate(0), "00:00:00"},
       {"text", Variant::text("Müller, \"q\""), "Müller, \"q\""},
       {"bool true", Variant::boolean(true), "TRUE"},
       {"bool false", Variant::boolean(false), "FALSE"},

@@ -227,6 +227,21 @@ TEST(TextReader, SchemaIniIsHonoured) {
   EXPECT_THROW(readTextTable(dir.path(), "fixed#txt"), EngineError);
 }
 
+// Records of empty fields are rows even without a header line to name a field: the table
+// gets one field, so that they are written and read back as rows.
+TEST(TextReader, HeaderlessRecordsOfEmptyFieldsStayRows) {
+  for (const char* content : {"\"\"\r\n\"\"\r\n", ",,\n,\n", "\"\",\"\"\n\"\"\n"}) {
+    TempDir dir, out;
+    writeFile(dir.file("t.csv"), content);
+    writeFile(dir.file("schema.ini"), "[t.csv]\nColNameHeader=False\n");
+    TextTable t = readTextTable(dir.path(), "t#csv");
+    EXPECT_EQ(t.names(), (std::vector<std::string>{"F1"})) << content;
+    EXPECT_EQ(t.texts(), (Rows{{""}, {""}})) << content;
+    writeTextTable(out.path(), "t.csv", t.fields, t.rows);
+    EXPECT_EQ(readTextTable(out.path(), "t#csv").texts(), (Rows{{""}, {""}})) << content;
+  }
+}
+
 TEST(TextReader, TableListAndNames) {
   TempDir dir;
   for (const char* name :

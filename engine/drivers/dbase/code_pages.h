@@ -9,18 +9,22 @@
 
 namespace tabulor::dbase {
 
-// iconv name of the code page of language-driver id `ldid`; nullptr when the byte names none
-// (0, or an id this table does not know).
+// The name TextDecoder knows Mazovia by (iconv has no Mazovia; the decoder has a table).
+inline constexpr const char* MazoviaCodePage = "MAZOVIA";
+
+// iconv name of the code page of language-driver id `ldid` (MazoviaCodePage for 0x69);
+// nullptr when the byte names none: 0, which declares no code page, or an id this table
+// does not know.
 const char* codePageOfLanguageDriver(uint8_t ldid);
 
 // iconv name for the text of a ".cpg" file ("UTF-8", "1252", "CP1251", "ISO-8859-1", ...);
 // "" when it names nothing iconv knows.
 std::string codePageOfCpg(std::string_view cpgText);
 
-// Turns stored bytes into UTF-8. Single-byte code pages go through a 256-entry table built
-// once; double-byte ones through iconv per value. With no code page at all, valid UTF-8 is
-// kept and anything else is read as DOS code page 850, the code page of dBase and FoxPro
-// for DOS.
+// Turns stored bytes into UTF-8. Single-byte code pages (iconv's, and Mazovia) go through a
+// 256-entry table built once; double-byte ones through iconv per value. With no code page at all,
+// valid UTF-8 is kept and anything else is read as DOS code page 850, the code page of dBase and
+// FoxPro for DOS.
 class TextDecoder {
  public:
   explicit TextDecoder(std::string codePage = {});

@@ -1,6 +1,7 @@
 // The dBase reader. Listing a folder reads only its directory (a folder of thousands of
 // tables lists at once); opening a table reads the header, finds its memo file and code
-// page, and the cursor then reads records in large blocks, skipping deleted ones.
+// page (refusing a code page byte it does not know), and the cursor then reads records in
+// large blocks, skipping deleted ones.
 #include "engine/drivers/dbase/dbf_reader.h"
 
 #include <dirent.h>
@@ -10,6 +11,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <optional>
 
@@ -18,6 +20,7 @@
 #include "engine/drivers/dbase/memo_file.h"
 #include "engine/engine_error.h"
 #include "engine/file_names.h"
+#include "engine/message_text.h"
 #include "engine/ole_date.h"
 
 namespace tabulor::dbase {
@@ -136,8 +139,20 @@ DbfCursor::DbfCursor(const std::string& path, const std::string& tableName)
     }
     codePage = codePageOfCpg(text);
   }
-  if (codePage.empty())
-    if (const char* cp = codePageOfLanguageDriver(header_.languageDriver)) codePage = cp;
+  if (codePage.empty() && header_.languageDriver != 0) {
+    // A byte that names a code page this program does not know would have its text decoded
+    // by a guess, which garbles every letter outside ASCII: refuse it instead.
+    const char* cp = codePageOfLanguageDriver(header_.languageDriver);
+    if (!cp) {
+      char byte[8];
+      std::snprintf(byte, sizeof byte, "0x%02X", header_.languageDriver);
+      throw EngineError(ErrorKind::Unsupported,
+                        fileName_ + ": the code page byte " + byte +
+                            " (language driver) names a code page this program does not know, "
+                            "so its text cannot be read");
+    }
+    codePage = cp;
+  }
   decoder_ = TextDecoder(codePage);
 
   bool foxPro = header_.isFoxPro();
@@ -152,6 +167,7 @@ DbfCursor::DbfCursor(const std::string& path, const std::string& tableName)
     switch (f.type) {
       case 'N':
       case 'F':
+        // Values that do not fit (an exponent in a short field) come as VT_R8 all the same.
         info.type = (f.decimals == 0 && f.length <= 9) ? VT_I4 : VT_R8;
         break;
       case 'D':
@@ -303,7 +319,10 @@ void DbfCursor::decodeField(const DbfField& f, const char* p, Variant& out) {
         return;
       }
       out.str.clear();
-      if (f.decimals == 0 && f.length <= 9 && *v == std::trunc(*v)) {
+      // Nine digits always fit 32 bits, but an exponent ("6e10") reaches past them: such a
+      // value is delivered as the double it is, never narrowed.
+      if (f.decimals == 0 && f.length <= 9 && *v == std::trunc(*v) && *v >= -2147483648.0 &&
+          *v <= 2147483647.0) {
         out.vt = VT_I4;
         out.lVal = static_cast<int32_t>(*v);
       } else if (significant > 15) {
@@ -509,7 +528,8 @@ class DbfFolder : public SourceDatabase {
           }
     }
     if (file.empty())
-      throw EngineError(ErrorKind::NotFound, "The table " + name + " does not exist in " + folder_);
+      throw EngineError(ErrorKind::NotFound,
+                        "The table " + clipForMessage(name) + " does not exist in " + folder_);
     return std::make_unique<DbfCursor>(joinPath(folder_, file), name);
   }
 

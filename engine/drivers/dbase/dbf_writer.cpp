@@ -2,7 +2,8 @@
 // value fits: text becomes C sized to its longest value (or a memo past 254 bytes), numbers
 // N with the width and decimals that hold every value, dates D, booleans L. A column whose
 // values are of mixed kinds (a text guess broken by a later row) is written as text.
-// Date-times, which D cannot hold, are kept as their ISO text. Text is Windows-1252
+// Date-times and times of day, which D cannot hold (and dBASE has no time type), are kept
+// as their ISO text ("2024-02-29 13:05:00", "08:15:30"). Text is Windows-1252
 // (language driver 0x03) unless some value has no byte there; then the whole table is UTF-8
 // and a ".cpg" sidecar says so, as GIS tools read it. dBase itself cannot tell an empty
 // text from NULL, nor trailing blanks from the padding of a character field.
@@ -22,6 +23,7 @@
 #include "engine/drivers/dbase/memo_file.h"
 #include "engine/engine_error.h"
 #include "engine/file_names.h"
+#include "engine/message_text.h"
 #include "engine/ole_date.h"
 #include "engine/output_file.h"
 #include "engine/text_codec.h"
@@ -308,9 +310,9 @@ void DbfWriter::appendRow(const std::vector<Variant>& row) {
       }
       case ColumnKind::Number: {
         if (!numberText(v, c.field.decimals, text_))
-          fail(col, "value \"" + variantToText(v) + "\" is not a number");
+          fail(col, "value \"" + clipForMessage(variantToText(v)) + "\" is not a number");
         if (text_.size() > c.field.length)
-          fail(col, "number " + text_ + " is wider than the field (" +
+          fail(col, "number " + clipForMessage(text_) + " is wider than the field (" +
                         std::to_string(c.field.length) + ")");
         std::memcpy(p + c.field.length - text_.size(), text_.data(), text_.size());
         break;
@@ -319,7 +321,8 @@ void DbfWriter::appendRow(const std::vector<Variant>& row) {
         std::optional<DateTimeParts> parts;
         if (v.vt == VT_DATE) parts = partsFromOleDate(v.date);
         if (!parts || (v.vt == VT_DATE && v.date != std::floor(v.date)))
-          fail(col, "value \"" + variantToText(v) + "\" does not fit a dBASE date field");
+          fail(col, "value \"" + clipForMessage(variantToText(v)) +
+                        "\" does not fit a dBASE date field");
         int digits[3] = {parts->year, parts->month, parts->day}, widths[3] = {4, 2, 2};
         char* at = p;
         for (int k = 0; k < 3; ++k) {
@@ -332,7 +335,8 @@ void DbfWriter::appendRow(const std::vector<Variant>& row) {
         break;
       }
       case ColumnKind::Logical:
-        if (v.vt != VT_BOOL) fail(col, "value \"" + variantToText(v) + "\" is not a logical");
+        if (v.vt != VT_BOOL)
+          fail(col, "value \"" + clipForMessage(variantToText(v)) + "\" is not a logical");
         *p = v.boolVal ? 'T' : 'F';
         break;
     }

@@ -13,27 +13,45 @@ namespace tabulor::excel {
 // True for the built-in format indices that show dates or times.
 bool isBuiltinDateFormat(uint16_t index);
 
-// True when a format string shows its number as a date or a time: it holds one of the
-// codes d, m, y, h, s (or the [h] [m] [s] elapsed-time codes, or the e/g/b era codes with
-// a year) outside quoted text, escaped characters and [colour] or [$-locale] sections.
+// True for the built-in format indices that show a time of day without a date.
+bool isBuiltinTimeFormat(uint16_t index);
+
+enum class FormatKind : uint8_t { Number, Date, Time };
+
+// What a format string shows its number as: a Date when it holds one of the codes d, m, y,
+// h, s (or the [h] [m] [s] elapsed-time codes, or the e/g/b era codes with a year) outside
+// quoted text, escaped characters and [colour] or [$-locale] sections; a Time when those
+// codes are only h, s, elapsed time and the minutes m beside them (no day, month or year).
+FormatKind formatKind(std::string_view format);
+
+// formatKind(format) != Number.
 bool isDateFormatString(std::string_view format);
 
 // The XF table of a workbook as the reader needs it: per XF index, whether cells of that
-// format are dates.
+// format are dates, and whether they are times of day without a date.
 class CellFormats {
  public:
   void addFormat(uint16_t index, std::string_view formatString) {
-    customDate_[index] = isDateFormatString(formatString);
+    customKind_[index] = formatKind(formatString);
   }
   void addXf(uint16_t formatIndex) {
-    auto it = customDate_.find(formatIndex);
-    xfIsDate_.push_back(it != customDate_.end() ? it->second : isBuiltinDateFormat(formatIndex));
+    auto it = customKind_.find(formatIndex);
+    FormatKind kind = it != customKind_.end()            ? it->second
+                      : isBuiltinTimeFormat(formatIndex) ? FormatKind::Time
+                      : isBuiltinDateFormat(formatIndex) ? FormatKind::Date
+                                                         : FormatKind::Number;
+    xfKind_.push_back(kind);
   }
-  bool isDate(uint16_t xfIndex) const { return xfIndex < xfIsDate_.size() && xfIsDate_[xfIndex]; }
+  bool isDate(uint16_t xfIndex) const { return kindOf(xfIndex) != FormatKind::Number; }
+  bool isTime(uint16_t xfIndex) const { return kindOf(xfIndex) == FormatKind::Time; }
 
  private:
-  std::unordered_map<uint16_t, bool> customDate_;
-  std::vector<bool> xfIsDate_;
+  FormatKind kindOf(uint16_t xfIndex) const {
+    return xfIndex < xfKind_.size() ? xfKind_[xfIndex] : FormatKind::Number;
+  }
+
+  std::unordered_map<uint16_t, FormatKind> customKind_;
+  std::vector<FormatKind> xfKind_;
 };
 
 }  // namespace tabulor::excel

@@ -4,6 +4,7 @@
 #include "engine/drivers/excel/sheet_reader.h"
 #include "engine/engine_error.h"
 #include "engine/file_names.h"
+#include "engine/message_text.h"
 
 namespace tabulor::excel {
 
@@ -53,11 +54,11 @@ class WorkbookSource : public SourceDatabase {
     for (const DefinedName& dn : g.names)
       if (equalsNoCase(dn.name, name))
         throw EngineError(ErrorKind::Unsupported,
-                          book_->path + ": \"" + listed +
+                          book_->path + ": \"" + clipForMessage(listed) +
                               "\" is a named range; only whole worksheets (listed with a "
                               "trailing $) can be read as tables");
     throw EngineError(ErrorKind::NotFound,
-                      book_->path + " has no worksheet \"" + listed +
+                      book_->path + " has no worksheet \"" + clipForMessage(listed) +
                           "\" (worksheets are named with a trailing $, such as Sheet1$)");
   }
 

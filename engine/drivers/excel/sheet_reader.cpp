@@ -268,7 +268,12 @@ class SheetCursor : public RowCursor {
 
   void setNumber(Cell& c, uint16_t xf, double value) {
     double ole;
-    if (g_.formats.isDate(xf) && oleDateFromSerial(value, g_.date1904, ole)) {
+    if (g_.formats.isTime(xf) && value >= 0 && value < 1) {
+      // A time of day without a date, in either date system (a 1904 workbook would
+      // otherwise put it on 1904-01-01).
+      c.kind = CellKind::Date;
+      c.number = value;
+    } else if (g_.formats.isDate(xf) && oleDateFromSerial(value, g_.date1904, ole)) {
       c.kind = CellKind::Date;
       c.number = ole;
     } else {

@@ -7,7 +7,10 @@
 #include "engine/drivers/excel/biff_records.h"
 #include "engine/drivers/excel/cell_value.h"
 #include "engine/engine_error.h"
+#include "engine/message_text.h"
+#include "engine/ole_date.h"
 #include "engine/text_codec.h"
+#include "engine/value_format.h"
 
 namespace tabulor::excel {
 
@@ -41,7 +44,7 @@ bool exactDouble(const std::string& text, double& out) {
   char* end = nullptr;
   out = std::strtod(text.c_str(), &end);
   if (end == text.c_str() || *end != '\0' || !std::isfinite(out)) return false;
-  std::string back = shortestDouble(out);
+  std::string back = doubleText(out);
   auto canonical = [](std::string s) {
     if (!s.empty() && s[0] == '+') s.erase(0, 1);
     if (s.find('.') != std::string::npos && s.find('e') == std::string::npos &&
@@ -72,8 +75,8 @@ void SheetWriter::cellText(uint16_t col, std::string_view text, const std::strin
         ErrorKind::Limit,
         "Cannot write " +
             (records_ == 0 ? std::string("the header") : "record " + withThousands(records_)) +
-            " of table " + table_ + " to " + file_ + ": field " + field + " holds " +
-            withThousands(static_cast<int64_t>(units)) +
+            " of table " + clipForMessage(table_) + " to " + file_ + ": field " +
+            clipForMessage(field) + " holds " + withThousands(static_cast<int64_t>(units)) +
             " characters, and an Excel 97-2003 cell holds at most 32,767");
   if (records_ <= WidthSampleRows && units > widths_[col])
     widths_[col] = static_cast<uint16_t>(std::min<size_t>(units, 60));
@@ -120,8 +123,8 @@ void SheetWriter::writeRecord(const std::vector<Variant>& row,
                               const std::vector<std::string>& fieldNames) {
   if (records_ >= MaxDataRows)
     throw EngineError(ErrorKind::Limit,
-                      "Cannot write record " + withThousands(records_ + 1) + " of table " + table_ +
-                          " to " + file_ +
+                      "Cannot write record " + withThousands(records_ + 1) + " of table " +
+                          clipForMessage(table_) + " to " + file_ +
                           ": an Excel 97-2003 sheet holds at most 65,536 rows, the header row "
                           "and 65,535 records; nothing after record 65,535 would fit");
   ++records_;
@@ -145,10 +148,11 @@ void SheetWriter::writeRecord(const std::vector<Variant>& row,
         break;
       case VT_DATE: {
         double serial;
-        if (serialFromOleDate(v.date, serial)) {
+        if (isTimeOfDay(v.date)) {  // no date: the fraction of a day, shown as a time
+          cellNumber(col, std::fabs(v.date - std::trunc(v.date)), xf::Time);
+        } else if (serialFromOleDate(v.date, serial)) {
           bool hasTime = v.date != std::floor(v.date);
-          uint16_t format = v.date < 1 ? xf::Time : hasTime ? xf::DateTime : xf::Date;
-          cellNumber(col, serial, format);
+          cellNumber(col, serial, hasTime ? xf::DateTime : xf::Date);
         } else {
           // Excel has no dates before 1900: kept as ISO text rather than lost.
           cellText(col, variantToText(v), fieldNames[i]);

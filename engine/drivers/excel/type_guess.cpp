@@ -6,6 +6,7 @@
 
 #include "engine/file_names.h"
 #include "engine/ole_date.h"
+#include "engine/value_format.h"
 
 namespace tabulor::excel {
 
@@ -78,13 +79,9 @@ std::string cellText(const Cell& cell) {
     case CellKind::Empty:
       return {};
     case CellKind::Number:
-      return shortestDouble(cell.number);
+      return doubleText(cell.number);
     case CellKind::Date:
-      if (cell.number < 1) {  // a time of day alone
-        std::string iso = isoFromOleDate(cell.number);
-        return iso.size() > 11 ? iso.substr(11) : "00:00:00";
-      }
-      return isoFromOleDate(cell.number);
+      return isoFromOleDate(cell.number);  // a time of day alone as "HH:MM:SS"
     case CellKind::Text:
       return std::string(cell.textView());
     case CellKind::Bool:

@@ -11,6 +11,7 @@
 #include "engine/drivers/excel/workbook_globals_writer.h"
 #include "engine/engine_error.h"
 #include "engine/file_names.h"
+#include "engine/message_text.h"
 
 namespace tabulor::excel {
 
@@ -23,22 +24,21 @@ class SheetTableWriter : public TableWriter {
     const std::string fileName(fileNameOf(path_));
     if (schema.fields.size() > static_cast<size_t>(MaxSheetColumns))
       throw EngineError(ErrorKind::Limit,
-                        "Cannot write table " + table + " to " + fileName + ": it has " +
-                            std::to_string(schema.fields.size()) +
+                        "Cannot write table " + clipForMessage(table) + " to " + fileName +
+                            ": it has " + std::to_string(schema.fields.size()) +
                             " fields, and an Excel 97-2003 sheet holds at most 256 columns");
     if (schema.rowCount > MaxDataRows)
       throw EngineError(ErrorKind::Limit,
-                        "Cannot write table " + table + " to " + fileName + ": it has " +
-                            std::to_string(schema.rowCount) +
+                        "Cannot write table " + clipForMessage(table) + " to " + fileName +
+                            ": it has " + std::to_string(schema.rowCount) +
                             " records, and an Excel 97-2003 sheet holds at most 65,536 rows "
                             "(the header row and 65,535 records); record 65,536 would not fit");
     std::string folder = path_.substr(0, path_.size() - fileName.size());
     if (folder.empty()) folder = ".";
+    std::string problem = folderWriteProblem(folder);
+    if (!problem.empty())
+      throw EngineError(ErrorKind::Io, "Cannot write " + path_ + ": " + problem);
     struct stat st;
-    if (::stat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode) ||
-        ::access(folder.c_str(), W_OK) != 0)
-      throw EngineError(ErrorKind::Io, "Cannot write " + path_ +
-                                           ": the folder does not exist or cannot be written");
 
     std::vector<std::string> existingNames;
     if (::stat(path_.c_str(), &st) == 0) {
@@ -47,13 +47,13 @@ class SheetTableWriter : public TableWriter {
         old_ = loadWorkbook(path_);
       } catch (const EngineError& e) {
         throw EngineError(ErrorKind::Exists,
-                          "Cannot add sheet " + table + " to " + path_ +
+                          "Cannot add sheet " + clipForMessage(table) + " to " + path_ +
                               ": the file exists and is not a workbook that can be added to (" +
                               e.what() + ")");
       }
       if (old_->globals.biff != 8 || old_->globals.writeAccess != WriterName)
         throw EngineError(ErrorKind::Exists,
-                          "Cannot add sheet " + table + " to " + path_ +
+                          "Cannot add sheet " + clipForMessage(table) + " to " + path_ +
                               ": the workbook exists and was not written by this program; "
                               "delete it or choose another output folder");
       for (size_t i = 0; i < old_->globals.sheets.size(); ++i) {

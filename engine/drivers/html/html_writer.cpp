@@ -4,15 +4,13 @@
 // become <br> (the break itself follows, so a parser's text of the cell is the value).
 #include <algorithm>
 #include <array>
-#include <charconv>
-#include <cmath>
 #include <cstring>
 
 #include "engine/driver.h"
 #include "engine/engine_error.h"
 #include "engine/file_names.h"
-#include "engine/ole_date.h"
 #include "engine/output_file.h"
+#include "engine/value_format.h"
 
 namespace tabulor {
 
@@ -111,58 +109,6 @@ void appendEscaped(PageBuffer& out, std::string_view text) {
   out.bytes(text.substr(start));
 }
 
-void putDigits(char*& p, int value, int width) {
-  for (int k = width - 1; k >= 0; --k) {
-    p[k] = static_cast<char>('0' + value % 10);
-    value /= 10;
-  }
-  p += width;
-}
-
-// The text variantToText gives for the common value kinds, formatted into `buf` without
-// allocating (a page of a million rows formats millions of values); empty for the others.
-std::string_view fastText(const Variant& v, char (&buf)[64]) {
-  char* end = buf;
-  switch (v.vt) {
-    case VT_I2:
-      end = std::to_chars(buf, buf + sizeof buf, v.iVal).ptr;
-      break;
-    case VT_I4:
-      end = std::to_chars(buf, buf + sizeof buf, v.lVal).ptr;
-      break;
-    case VT_UI1:
-      end = std::to_chars(buf, buf + sizeof buf, v.bVal).ptr;
-      break;
-    case VT_R8:
-      if (v.dblVal == 0 || !std::isfinite(v.dblVal)) return {};
-      end = std::to_chars(buf, buf + sizeof buf, v.dblVal).ptr;
-      break;
-    case VT_BOOL:
-      return v.boolVal ? "TRUE" : "FALSE";
-    case VT_DATE: {
-      auto p = partsFromOleDate(v.date);
-      if (!p) return {};
-      putDigits(end, p->year, 4);
-      *end++ = '-';
-      putDigits(end, p->month, 2);
-      *end++ = '-';
-      putDigits(end, p->day, 2);
-      if (p->hour || p->minute || p->second) {
-        *end++ = ' ';
-        putDigits(end, p->hour, 2);
-        *end++ = ':';
-        putDigits(end, p->minute, 2);
-        *end++ = ':';
-        putDigits(end, p->second, 2);
-      }
-      break;
-    }
-    default:
-      return {};
-  }
-  return {buf, static_cast<size_t>(end - buf)};
-}
-
 class HtmlWriter : public TableWriter {
  public:
   HtmlWriter(const std::string& folder, const std::string& table, const TableSchema& schema)
@@ -210,20 +156,16 @@ class HtmlWriter : public TableWriter {
         page_.literal("<td>");
         appendEscaped(page_, v->str);
       } else {
-        std::string_view fast = fastText(*v, scratch_);
-        if (fast.empty()) {
-          text_ = variantToText(*v);
-          fast = text_;
-        }
-        page_.reserve(32 + MaxEscapedBytes * fast.size());
+        std::string_view text = valueText(*v, scratch_, text_);
+        page_.reserve(32 + MaxEscapedBytes * text.size());
         if (isNumericType(v->vt))
           page_.literal("<td class=n>");
         else
           page_.literal("<td>");
-        if (fast.data() == scratch_)
-          page_.bytes(fast);  // digits, signs, dates: nothing to escape
+        if (text.data() == scratch_)
+          page_.bytes(text);  // digits, signs, dates: nothing to escape
         else
-          appendEscaped(page_, fast);
+          appendEscaped(page_, text);
       }
       page_.literal("</td>");
     }
@@ -244,7 +186,7 @@ class HtmlWriter : public TableWriter {
   size_t columns_;
   PageBuffer page_;
   std::string text_;
-  char scratch_[64];
+  char scratch_[ValueTextScratch];
 };
 
 class HtmlDriver : public Driver {

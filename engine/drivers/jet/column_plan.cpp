@@ -7,6 +7,7 @@
 #include "engine/drivers/jet/jet_format.h"
 #include "engine/engine_error.h"
 #include "engine/file_names.h"
+#include "engine/message_text.h"
 #include "engine/text_codec.h"
 
 namespace tabulor::jet {
@@ -125,7 +126,8 @@ TablePlan planTable(const std::string& table, const TableSchema& schema,
   TablePlan plan;
   plan.name = cleanJetName(table);
   if (plan.name.empty())
-    throw EngineError(ErrorKind::Syntax, "Invalid table name '" + table + "' for " + database);
+    throw EngineError(ErrorKind::Syntax,
+                      "Invalid table name '" + clipForMessage(table) + "' for " + database);
   if (schema.fields.empty())
     throw EngineError(
         ErrorKind::NoFields,

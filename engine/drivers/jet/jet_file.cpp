@@ -10,6 +10,7 @@
 
 #include "engine/drivers/jet/jet_header.h"
 #include "engine/engine_error.h"
+#include "engine/file_names.h"
 #include "engine/staging.h"
 
 namespace tabulor::jet {
@@ -17,8 +18,14 @@ namespace tabulor::jet {
 JetFile::JetFile(std::string path) : path_(std::move(path)) {
   fd_ = ::open(path_.c_str(), O_RDWR | O_CLOEXEC);
   if (fd_ < 0) {
-    if (errno == ENOENT)
+    if (errno == ENOENT) {
+      // A database that is missing because its folder cannot take it says so.
+      std::string folder = path_.substr(0, path_.size() - fileNameOf(path_).size());
+      std::string problem = folderWriteProblem(folder);
+      if (!problem.empty())
+        throw EngineError(ErrorKind::Io, "Cannot write the database " + path_ + ": " + problem);
       throw EngineError(ErrorKind::NotFound, "Could not find file '" + path_ + "'");
+    }
     fail("cannot be opened for writing");
   }
   struct stat st {};

@@ -7,6 +7,7 @@
 #include "engine/drivers/jet/reader_process.h"
 #include "engine/engine_error.h"
 #include "engine/file_names.h"
+#include "engine/message_text.h"
 
 namespace tabulor::jet {
 
@@ -74,9 +75,9 @@ class JetSource : public SourceDatabase {
   std::unique_ptr<RowCursor> openTable(const std::string& name) override {
     for (const auto& t : tables_)
       if (equalsNoCase(t.name, name)) return std::make_unique<JetCursor>(path_, file_, t.name);
-    throw EngineError(
-        ErrorKind::NotFound,
-        "The Microsoft Jet database engine cannot find the input table '" + name + "' in " + file_);
+    throw EngineError(ErrorKind::NotFound,
+                      "The Microsoft Jet database engine cannot find the input table '" +
+                          clipForMessage(name) + "' in " + file_);
   }
 
  private:

@@ -17,6 +17,7 @@
 #include "engine/drivers/jet/usage_map.h"
 #include "engine/engine_error.h"
 #include "engine/file_names.h"
+#include "engine/message_text.h"
 #include "engine/ole_date.h"
 #include "engine/text_codec.h"
 
@@ -355,7 +356,8 @@ class JetTableWriter : public TableWriter {
     throw EngineError(ErrorKind::BadInput, "Data type conversion error: table " + plan_.name +
                                                ", row " + std::to_string(rows_) + ", field " +
                                                plan_.columns[col].name + ": value '" +
-                                               variantToText(v) + "' does not fit the column");
+                                               clipForMessage(variantToText(v)) +
+                                               "' does not fit the column");
   }
 
   void convert(const Variant& v, size_t col, Cell& cell) {

@@ -16,6 +16,8 @@ inline constexpr uint16_t Wk1Revision = 0x0406;  // 1-2-3 Release 2
 inline constexpr uint8_t FormatDefault = 0xFF;  // the worksheet's global format
 // Special 9, D4 "Long International" date: what Quattro Pro writes for dates in .wk1.
 inline constexpr uint8_t FormatDate = 0xF9;
+// Special 7, D6 time HH:MM:SS AM/PM: a time of day without a date.
+inline constexpr uint8_t FormatTime = 0xF7;
 inline constexpr uint8_t FormatCurrency2 = 0xA2;  // currency, 2 decimals
 
 // Appends one record with body `body`.

@@ -1,6 +1,7 @@
 // The "Lotus WK1" driver: one Lotus 1-2-3 Release 2 worksheet per table. Row 1 holds the
 // field names, the records follow; numbers are INTEGER records where they fit 16 bits and
-// NUMBER records otherwise, dates NUMBER records with a date format, text LMBCS labels.
+// NUMBER records otherwise, dates NUMBER records with a date format (a time of day alone
+// with a time format), text LMBCS labels.
 // Release 2 has rows 1..8,192 and columns A..IV: the header takes one row, so a table holds
 // at most 8,191 records and 256 fields; more fails the statement before a file is created.
 #include <algorithm>
@@ -12,6 +13,8 @@
 #include "engine/drivers/lotus/wk1_records.h"
 #include "engine/engine_error.h"
 #include "engine/file_names.h"
+#include "engine/message_text.h"
+#include "engine/ole_date.h"
 #include "engine/output_file.h"
 #include "engine/text_codec.h"
 
@@ -60,11 +63,11 @@ class Wk1Writer : public TableWriter {
     for (size_t col = 0; col < fields_.size(); ++col)
       if (fields_[col].stats.maxTextChars > static_cast<int64_t>(MaxLabelChars) &&
           fields_[col].stats.textValues + fields_[col].stats.binaryValues > 0)
-        throw EngineError(ErrorKind::Limit, fileName_ + ", field " + fields_[col].name +
-                                                ": a Lotus WK1 label holds at most " +
-                                                std::to_string(MaxLabelChars) +
-                                                " characters; the longest value has " +
-                                                std::to_string(fields_[col].stats.maxTextChars));
+        throw EngineError(ErrorKind::Limit,
+                          fileName_ + ", field " + clipForMessage(fields_[col].name) +
+                              ": a Lotus WK1 label holds at most " + std::to_string(MaxLabelChars) +
+                              " characters; the longest value has " +
+                              std::to_string(fields_[col].stats.maxTextChars));
     file_ = std::make_unique<OutputFile>(joinPath(folder, fileName_));
     const char revision[2] = {static_cast<char>(Wk1Revision & 0xFF),
                               static_cast<char>(Wk1Revision >> 8)};
@@ -107,6 +110,10 @@ class Wk1Writer : public TableWriter {
           appendInteger(buffer_, FormatDefault, c, sheetRow, v.boolVal ? 1 : 0);
           break;
         case VT_DATE: {
+          if (isTimeOfDay(v.date)) {  // the fraction of a day, shown as a time
+            appendNumber(buffer_, FormatTime, c, sheetRow, std::fabs(v.date - std::trunc(v.date)));
+            break;
+          }
           // Serial 1 is 1900-01-01 and 1-2-3 counts a 29 February 1900, so from 1 March 1900
           // the serial equals the OLE date and before it is one less. Earlier dates have no
           // serial and are written as their text.
@@ -148,8 +155,8 @@ class Wk1Writer : public TableWriter {
 
  private:
   void putLabel(size_t col, uint16_t sheetRow, const std::string& text, const std::string& where) {
-    std::string place =
-        fileName_ + ", " + where + ", column " + columnName(col) + " (" + fields_[col].name + ")";
+    std::string place = fileName_ + ", " + where + ", column " + columnName(col) + " (" +
+                        clipForMessage(fields_[col].name) + ")";
     if (utf8Length(text) > MaxLabelChars)
       throw EngineError(ErrorKind::Limit, place + ": a Lotus WK1 label holds at most " +
                                               std::to_string(MaxLabelChars) + " characters");

@@ -15,6 +15,7 @@
 #include "engine/drivers/text/type_guess.h"
 #include "engine/engine_error.h"
 #include "engine/file_names.h"
+#include "engine/message_text.h"
 #include "engine/text_codec.h"
 
 namespace tabulor {
@@ -84,7 +85,8 @@ class TextCursor : public RowCursor {
     if (header.size() > MaxColumns) tooWide();
     size_t columns = header.size();
     std::vector<ColumnTypeGuess> guesses(columns);
-    for (int rowIdx = 0; rowIdx < TypeGuessRows && scanner_->next(values_); ++rowIdx) {
+    int rowIdx = 0;
+    for (; rowIdx < TypeGuessRows && scanner_->next(values_); ++rowIdx) {
       size_t used = values_.size();
       while (used > columns && values_[used - 1].empty()) --used;  // trailing empty fields
       if (used > columns) {
@@ -95,6 +97,12 @@ class TextCursor : public RowCursor {
       for (size_t colIdx = 0; colIdx < used; ++colIdx) guesses[colIdx].add(values_[colIdx]);
     }
     if (columns > MaxColumns) tooWide();
+    // Records whose fields are all empty are rows all the same: without a header line to
+    // name the fields, they still need one to be written (and read back) as rows.
+    if (columns == 0 && rowIdx > 0) {
+      columns = 1;
+      guesses.resize(1);
+    }
     auto names = fieldNamesFromHeader(header, columns);
     fields_.resize(columns);
     for (size_t colIdx = 0; colIdx < columns; ++colIdx) {
@@ -117,7 +125,7 @@ class TextCursor : public RowCursor {
                               " fields where the table has " +
                               groupedNumber(static_cast<int64_t>(fields_.size())) + " (field " +
                               groupedNumber(static_cast<int64_t>(i + 1)) + " holds \"" +
-                              std::string(utf8Prefix(values_[i], 40)) + "\")");
+                              clipForMessage(values_[i]) + "\")");
     }
   }
 
@@ -149,8 +157,8 @@ class TextFolder : public SourceDatabase {
   std::unique_ptr<RowCursor> openTable(const std::string& name) override {
     std::string fileName = findFile(name);
     if (fileName.empty())
-      throw EngineError(ErrorKind::NotFound,
-                        "The table " + name + " does not exist in the folder " + folder_);
+      throw EngineError(ErrorKind::NotFound, "The table " + clipForMessage(name) +
+                                                 " does not exist in the folder " + folder_);
     TextLayout layout = layoutFromSchemaIni(folder_, fileName);
     if (layout.fixedLength)
       throw EngineError(ErrorKind::Unsupported,

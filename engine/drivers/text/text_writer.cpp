@@ -12,6 +12,7 @@
 #include "engine/drivers/text/value_text.h"
 #include "engine/engine_error.h"
 #include "engine/file_names.h"
+#include "engine/message_text.h"
 #include "engine/output_file.h"
 
 namespace tabulor {
@@ -70,7 +71,7 @@ class TextTableWriter : public TableWriter {
   OutputFile out_;
   char delimiter_;
   size_t columns_;
-  char scratch_[64];
+  char scratch_[ValueTextScratch];
   std::string fallback_;
 };
 
@@ -95,8 +96,8 @@ std::unique_ptr<TableWriter> createTextTable(const std::string& folder, const st
                                              const TableSchema& schema) {
   struct stat st;
   if (::stat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode))
-    throw EngineError(ErrorKind::Io, "Cannot write the table " + table + ": the folder " + folder +
-                                         " does not exist");
+    throw EngineError(ErrorKind::Io, "Cannot write the table " + clipForMessage(table) +
+                                         ": the folder " + folder + " does not exist");
   std::string fileName = safeFileName(table);
   char delimiter = ',';
   std::string ini = joinPath(folder, "schema.ini");

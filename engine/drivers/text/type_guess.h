@@ -16,8 +16,8 @@ inline constexpr int TypeGuessRows = 25;
 
 // Collects the values of one column and gives its type: VT_I4 when all are 32-bit
 // integers, VT_R8 when all are numbers (integers beyond 32 bits only where a double holds
-// them exactly), VT_DATE for ISO dates and date-times, VT_BOOL for TRUE/FALSE, VT_BSTR for
-// anything else and for a column with no values at all. Empty values do not count.
+// them exactly), VT_DATE for ISO dates, date-times and times of day, VT_BOOL for TRUE/FALSE,
+// VT_BSTR for anything else and for a column with no values at all. Empty values do not count.
 class ColumnTypeGuess {
  public:
   void add(std::string_view text);

@@ -6,26 +6,11 @@
 #include <cstring>
 
 #include "engine/ole_date.h"
+#include "engine/value_format.h"
 
 namespace tabulor {
 
 namespace {
-
-constexpr double TwoTo53 = 9007199254740992.0;
-
-size_t formatDouble(double d, char* buf) {
-  if (d == std::trunc(d) && std::fabs(d) < TwoTo53) {
-    auto res = std::to_chars(buf, buf + 32, static_cast<int64_t>(d));
-    return static_cast<size_t>(res.ptr - buf);
-  }
-  auto res = std::to_chars(buf, buf + 64, d);
-  return static_cast<size_t>(res.ptr - buf);
-}
-
-void put2(char* p, int v) {
-  p[0] = static_cast<char>('0' + v / 10);
-  p[1] = static_cast<char>('0' + v % 10);
-}
 
 // Digits at t[pos, pos + n) as a number; false unless all are digits.
 bool digits(std::string_view t, size_t pos, size_t n, int& out) {
@@ -39,57 +24,6 @@ bool digits(std::string_view t, size_t pos, size_t n, int& out) {
 }
 
 }  // namespace
-
-std::string_view valueText(const Variant& v, char (&scratch)[64], std::string& fallback) {
-  switch (v.vt) {
-    case VT_EMPTY:
-    case VT_NULL:
-      return {};
-    case VT_BSTR:
-      return v.str;
-    case VT_I2:
-    case VT_I4:
-    case VT_UI1: {
-      int32_t n = v.vt == VT_I4 ? v.lVal : v.vt == VT_I2 ? v.iVal : v.bVal;
-      auto res = std::to_chars(scratch, scratch + sizeof scratch, n);
-      return std::string_view(scratch, static_cast<size_t>(res.ptr - scratch));
-    }
-    case VT_R8:
-      if (!std::isfinite(v.dblVal)) break;
-      return std::string_view(scratch, formatDouble(v.dblVal, scratch));
-    case VT_R4: {
-      if (!std::isfinite(v.fltVal)) break;
-      // The shortest text of the float itself: 0.15f is "0.15", not its double expansion.
-      auto res = std::to_chars(scratch, scratch + sizeof scratch, v.fltVal);
-      return std::string_view(scratch, static_cast<size_t>(res.ptr - scratch));
-    }
-    case VT_DATE: {
-      auto p = partsFromOleDate(v.date);
-      if (!p) break;
-      char* s = scratch;
-      put2(s, p->year / 100);
-      put2(s + 2, p->year % 100);
-      s[4] = '-';
-      put2(s + 5, p->month);
-      s[7] = '-';
-      put2(s + 8, p->day);
-      if (p->hour == 0 && p->minute == 0 && p->second == 0) return std::string_view(s, 10);
-      s[10] = ' ';
-      put2(s + 11, p->hour);
-      s[13] = ':';
-      put2(s + 14, p->minute);
-      s[16] = ':';
-      put2(s + 17, p->second);
-      return std::string_view(s, 19);
-    }
-    case VT_BOOL:
-      return v.boolVal ? std::string_view("TRUE") : std::string_view("FALSE");
-    default:
-      break;
-  }
-  fallback = variantToText(v);
-  return fallback;
-}
 
 bool parseInt32(std::string_view t, Variant& out) {
   size_t i = t.size() > 0 && t[0] == '-' ? 1 : 0;
@@ -136,17 +70,27 @@ bool parseDouble(std::string_view t, Variant& out) {
 }
 
 bool parseIsoDate(std::string_view t, Variant& out) {
-  if (t.size() != 10 && t.size() != 19) return false;
   DateTimeParts p;
-  if (!digits(t, 0, 4, p.year) || t[4] != '-' || !digits(t, 5, 2, p.month) || t[7] != '-' ||
-      !digits(t, 8, 2, p.day))
-    return false;
-  if (t.size() == 19) {
-    if (t[10] != ' ' || !digits(t, 11, 2, p.hour) || t[13] != ':' || !digits(t, 14, 2, p.minute) ||
-        t[16] != ':' || !digits(t, 17, 2, p.second))
+  if (t.size() == 8) {  // a time of day alone: "HH:MM:SS" on day zero
+    if (!digits(t, 0, 2, p.hour) || t[2] != ':' || !digits(t, 3, 2, p.minute) || t[5] != ':' ||
+        !digits(t, 6, 2, p.second))
       return false;
-    // Midnight written out in full is the same instant as the date alone, which is how it
-    // is written back; date-time columns exported by other programs look like this.
+  } else {
+    if (t.size() != 10 && t.size() != 19) return false;
+    if (!digits(t, 0, 4, p.year) || t[4] != '-' || !digits(t, 5, 2, p.month) || t[7] != '-' ||
+        !digits(t, 8, 2, p.day))
+      return false;
+    // Day zero is where a time of day alone lives, written back as "HH:MM:SS": the date
+    // alone would come back as "00:00:00", so it stays text.
+    if (t.size() == 10 && p.year == 1899 && p.month == 12 && p.day == 30) return false;
+    if (t.size() == 19) {
+      if (t[10] != ' ' || !digits(t, 11, 2, p.hour) || t[13] != ':' ||
+          !digits(t, 14, 2, p.minute) || t[16] != ':' || !digits(t, 17, 2, p.second))
+        return false;
+      // Midnight written out in full is the same instant as the date alone, which is how it
+      // is written back; date-time columns exported by other programs look like this. So
+      // is a time on day zero, how database exports write a time of day alone.
+    }
   }
   auto date = oleDateFromParts(p);
   if (!date) return false;

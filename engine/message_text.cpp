@@ -1,0 +1,18 @@
+// Names and values cut for error messages.
+#include "engine/message_text.h"
+
+#include "engine/text_codec.h"
+
+namespace tabulor {
+
+std::string clipForMessage(std::string_view text) {
+  if (text.size() <= MessageQuoteChars) return std::string(text);  // never more characters
+  std::string_view head = utf8Prefix(text, MessageQuoteChars);
+  // Bytes that are not UTF-8 (continuation bytes alone count as no character) are cut by
+  // the longest run of characters that many code points can take.
+  if (head.size() > 4 * MessageQuoteChars) head = head.substr(0, 4 * MessageQuoteChars);
+  if (head.size() == text.size()) return std::string(text);
+  return std::string(head) + "...";
+}
+
+}  // namespace tabulor
