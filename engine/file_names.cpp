@@ -8,6 +8,8 @@
 #include <cerrno>
 #include <cstring>
 
+#include "engine/message_text.h"
+
 namespace tabulor {
 
 std::string safeFileName(std::string_view table) {
@@ -67,11 +69,11 @@ std::string folderWriteProblem(const std::string& folder) {
   struct stat st {};
   if (::stat(where.c_str(), &st) != 0) {
     if (errno == ENOENT) return "the folder " + where + " does not exist";
-    return "the folder " + where + " cannot be read (" + std::strerror(errno) + ")";
+    return "the folder " + where + " cannot be read (" + systemReason(errno) + ")";
   }
   if (!S_ISDIR(st.st_mode)) return where + " is not a folder";
   if (::access(where.c_str(), W_OK | X_OK) != 0)
-    return "the folder " + where + " cannot be written (" + std::strerror(errno) + ")";
+    return "the folder " + where + " cannot be written (" + systemReason(errno) + ")";
   return {};
 }
 

@@ -1,6 +1,9 @@
 // Names and values cut for error messages.
 #include "engine/message_text.h"
 
+#include <cerrno>
+#include <cstring>
+
 #include "engine/text_codec.h"
 
 namespace tabulor {
@@ -13,6 +16,13 @@ std::string clipForMessage(std::string_view text) {
   if (head.size() > 4 * MessageQuoteChars) head = head.substr(0, 4 * MessageQuoteChars);
   if (head.size() == text.size()) return std::string(text);
   return std::string(head) + "...";
+}
+
+std::string systemReason(int error) {
+  if (error == ENOSPC) return "the disk is full";
+  if (error == EDQUOT) return "the disk quota is exhausted";
+  if (error == ENAMETOOLONG) return "the file name is too long";
+  return std::strerror(error);
 }
 
 }  // namespace tabulor

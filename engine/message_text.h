@@ -15,4 +15,7 @@ inline constexpr size_t MessageQuoteChars = 60;
 // else its first MessageQuoteChars characters followed by "...".
 std::string clipForMessage(std::string_view text);
 
+// The system's reason for error number `error`, in words a user acts on ("the disk is full").
+std::string systemReason(int error);
+
 }  // namespace tabulor

@@ -62,13 +62,6 @@ std::string pidPrefix() {
 
 }  // namespace
 
-std::string systemReason(int error) {
-  if (error == ENOSPC) return "the disk is full";
-  if (error == EDQUOT) return "the disk quota is exhausted";
-  if (error == ENAMETOOLONG) return "the file name is too long";
-  return std::strerror(error);
-}
-
 bool isStagingName(std::string_view fileName) {
   return fileName.substr(0, StagingPrefix.size()) == StagingPrefix;
 }

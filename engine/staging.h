@@ -8,15 +8,14 @@
 #include <string>
 #include <string_view>
 
+#include "engine/message_text.h"
+
 namespace tabulor {
 
 // Every temporary file, staging folder and output lock of ours starts with this.
 inline constexpr std::string_view StagingPrefix = ".tabulor~";
 
 bool isStagingName(std::string_view fileName);
-
-// The system's reason for error number `error`, in words a user acts on ("the disk is full").
-std::string systemReason(int error);
 
 // A new file beside `finalPath`, open for writing, locked, removed again unless committed.
 class StagedFile {

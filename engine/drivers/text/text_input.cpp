@@ -12,6 +12,7 @@
 
 #include "engine/engine_error.h"
 #include "engine/file_names.h"
+#include "engine/message_text.h"
 #include "engine/text_codec.h"
 
 namespace tabulor {
@@ -77,7 +78,7 @@ TextInput::TextInput(const std::string& path, std::string displayName,
     : displayName_(std::move(displayName)) {
   fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd_ < 0)
-    throw EngineError(ErrorKind::Io, "Cannot open " + displayName_ + ": " + std::strerror(errno));
+    throw EngineError(ErrorKind::Io, "Cannot open " + displayName_ + ": " + systemReason(errno));
 
   struct stat st;
   if (::fstat(fd_, &st) == 0) fileSize_ = static_cast<uint64_t>(st.st_size);
@@ -87,7 +88,7 @@ TextInput::TextInput(const std::string& path, std::string displayName,
     int err = errno;
     ::close(fd_);
     fd_ = -1;
-    throw EngineError(ErrorKind::Io, "Cannot read " + displayName_ + ": " + std::strerror(err));
+    throw EngineError(ErrorKind::Io, "Cannot read " + displayName_ + ": " + systemReason(err));
   }
   std::string set = toLowerAscii(characterSet);
   if (got >= 3 && bom[0] == 0xEF && bom[1] == 0xBB && bom[2] == 0xBF) {
@@ -136,7 +137,7 @@ size_t TextInput::readRaw(char* dst, size_t capacity) {
     ssize_t n = ::read(fd_, dst + total, capacity - total);
     if (n < 0) {
       if (errno == EINTR) continue;
-      throw EngineError(ErrorKind::Io, "Cannot read " + displayName_ + ": " + std::strerror(errno));
+      throw EngineError(ErrorKind::Io, "Cannot read " + displayName_ + ": " + systemReason(errno));
     }
     if (n == 0) break;
     total += static_cast<size_t>(n);
@@ -164,7 +165,7 @@ bool TextInput::startIsUtf8() {
 
 void TextInput::rewind() {
   if (::lseek(fd_, static_cast<off_t>(dataStart_), SEEK_SET) < 0)
-    throw EngineError(ErrorKind::Io, "Cannot read " + displayName_ + ": " + std::strerror(errno));
+    throw EngineError(ErrorKind::Io, "Cannot read " + displayName_ + ": " + systemReason(errno));
   carry_.clear();
   decoded_.clear();
   decodedPos_ = 0;

@@ -175,7 +175,7 @@ class TextFolder : public SourceDatabase {
     DIR* dir = ::opendir(folder_.c_str());
     if (!dir)
       throw EngineError(ErrorKind::Io,
-                        "Cannot list the folder " + folder_ + ": " + std::strerror(errno));
+                        "Cannot list the folder " + folder_ + ": " + systemReason(errno));
     std::vector<std::string> files;
     while (dirent* entry = ::readdir(dir)) {
       std::string name = entry->d_name;
@@ -229,12 +229,12 @@ std::unique_ptr<SourceDatabase> openTextFolder(const std::string& folder) {
   struct stat st;
   if (::stat(folder.c_str(), &st) != 0)
     throw EngineError(ErrorKind::NotFound,
-                      "Cannot open the folder " + folder + ": " + std::strerror(errno));
+                      "Cannot open the folder " + folder + ": " + systemReason(errno));
   if (!S_ISDIR(st.st_mode))
     throw EngineError(ErrorKind::NotFound, "Cannot open " + folder + ": it is not a folder");
   if (::access(folder.c_str(), R_OK | X_OK) != 0)
     throw EngineError(ErrorKind::Io,
-                      "Cannot read the folder " + folder + ": " + std::strerror(errno));
+                      "Cannot read the folder " + folder + ": " + systemReason(errno));
   return std::make_unique<TextFolder>(folder);
 }
 
