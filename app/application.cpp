@@ -36,7 +36,7 @@ void printUsage() {
   }
   std::printf(
       "An unknown FORMAT converts to text. Exit status: 0 finished, 1 an error ended the\n"
-      "run or was reported, 2 no file matched.\n");
+      "run or a file was skipped or failed, 2 no file matched.\n");
 }
 
 }  // namespace
