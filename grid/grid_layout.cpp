@@ -340,7 +340,13 @@ void CGridCtrl::OnSize() {
 }
 
 void CGridCtrl::scrollContentsBy(int, int) {
+  hideTitleTip();
   viewport()->update();
+}
+
+void CGridCtrl::beginScroll() {
+  if (QWidget* focus = QApplication::focusWidget(); focus && focus != this) setFocus();
+  hideTitleTip();
 }
 
 void CGridCtrl::onScrollBarAction(int bar, int action) {
@@ -366,6 +372,10 @@ void CGridCtrl::onScrollBarAction(int bar, int action) {
     case QAbstractSlider::SliderToMaximum:
       code = SB_BOTTOM;
       break;
+    case QAbstractSlider::SliderMove:
+      // The thumb is dragged: the bar itself moves the position, by pixels.
+      beginScroll();
+      return;
     default:
       return;
   }
@@ -382,6 +392,7 @@ void CGridCtrl::onScrollBarAction(int bar, int action) {
 // top-left, so the top-left cell stays aligned with the fixed band.
 
 void CGridCtrl::OnHScroll(int code) {
+  beginScroll();
   const int pos = GetScrollPos32(SB_HORZ);
   const CellPos topLeft = GetTopLeftNonFixedCell();
   const int fixedWidth = GetFixedColumnWidth();
@@ -418,6 +429,7 @@ void CGridCtrl::OnHScroll(int code) {
 }
 
 void CGridCtrl::OnVScroll(int code) {
+  beginScroll();
   const int pos = GetScrollPos32(SB_VERT);
   const CellPos topLeft = GetTopLeftNonFixedCell();
   const int fixedHeight = GetFixedRowHeight();
