@@ -45,7 +45,6 @@ void TitleTipWnd::Show(const QRect& titleRect, const QString& text, int xOffset,
   setFont(tipFont);
   setGeometry(origin.x() + xOffset, origin.y(), right - left, titleRect.bottom() - titleRect.top());
   show();
-  raise();
 }
 
 void TitleTipWnd::Hide() {

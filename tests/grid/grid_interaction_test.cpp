@@ -423,7 +423,7 @@ TEST(GridMouse, TimerRunsAtItsPeriodWhileTheButtonIsDown) {
   press(*grid, cellCentre(*grid, 8, 2));
   QCursor::setPos(grid->viewport()->mapToGlobal(QPoint(125, 400)));
   QTest::qWait(200);
-  release(*grid, cellCentre(*grid, 8, 2));
+  release(*grid, QPoint(125, 100));
   // Several ticks ran: the view scrolled down with the growing block.
   EXPECT_GT(grid->GetTopLeftNonFixedCell().row, 1);
   EXPECT_GT(grid->GetSelectedCellRange().maxRow, 10);
