@@ -311,6 +311,8 @@ void CGridCtrl::SetRedraw(bool allow, bool resetScrollBars) {
 
 void CGridCtrl::invalidateAll() {
   if (created) viewport()->update();
+  // What is on screen is no longer a picture of one top-left cell until it is repainted.
+  shownTopLeft = CellPos{-2, -2};
 }
 
 void CGridCtrl::SetFont(const QFont& font, bool redraw) {

@@ -392,6 +392,9 @@ class CGridCtrl : public QAbstractScrollArea {
   // Sets mouseMode from the dividers under a client point, with the matching cursor.
   void trackDividers(QPoint point);
   void drawSizingBar(QPainter& dc) const;
+  // Brings the picture on screen to the current top-left cell: moves what stays in view
+  // and repaints what comes into view.
+  void showScrolledPicture();
   void setCursorShape(Qt::CursorShape shape);
   QPoint confinePoint(QPoint point) const;
   void killDragTimer();
@@ -481,6 +484,10 @@ class CGridCtrl : public QAbstractScrollArea {
   std::optional<QRect> cursorClip;
   // The inverted bar shown while a divider is dragged.
   std::optional<QRect> sizingBar;
+  // The top-left cell of the picture on screen; row -2 while a full repaint is due.
+  CellPos shownTopLeft{-2, -2};
+  // While set, scrolling moves no pixels; showScrolledPicture then moves them once.
+  bool scrollsGathered = false;
   // Wheel distance not yet turned into whole lines (in 1/120 of a line) or pages.
   int wheelRemainder = 0;
   QPointer<InPlaceEdit> inPlaceEdit;

@@ -88,6 +88,7 @@ void CGridCtrl::paintEvent(QPaintEvent* event) {
 }
 
 void CGridCtrl::OnPaint(const QRect& clipBox) {
+  if (clipBox.contains(viewport()->rect())) shownTopLeft = GetTopLeftNonFixedCell();
   QPainter target(viewport());
   if (!doubleBuffer) {
     target.setClipRect(clipBox);

@@ -111,31 +111,55 @@ void CGridCtrl::invalidateCellInto(CellPos cell, QRect& area) const {
 void CGridCtrl::SetSelectedRange(int minRow, int minCol, int maxRow, int maxCol,
                                  bool forceRepaint) {
   if (!enableSelection) return;
-  // The cells to repaint are gathered into one rectangle: a selection dragged over
-  // thousands of cells then costs one repaint of the area, not one region per cell.
+  // The new selection is the range plus the cells a Ctrl-press keeps. Cells that are
+  // selected before and after keep their state and are not repainted, so growing a
+  // dragged block by a row costs that row; the cells to repaint are gathered into one
+  // rectangle rather than a region of thousands of cells.
   QRect dirty;
   const CellRange range{minRow, minCol, maxRow, maxCol};
   const bool rangeValid = IsValid(range);
-  for (const CellPos cell : selectedCells.cells()) {
-    if (!IsValid(cell)) continue;
-    SetItemState(cell.row, cell.col, GetItemState(cell.row, cell.col) & ~CellSelected);
-    if (!rangeValid || !range.InRange(cell.row, cell.col)) invalidateCellInto(cell, dirty);
-  }
-  if (!singleRowSelection) {
-    for (const CellPos cell : prevSelectedCells.cells()) {
+  const bool keepPrevious = !singleRowSelection && !prevSelectedCells.IsEmpty();
+  const CellRange held = selectedCells.Bounds();
+  const bool heldInRange =
+      selectedCells.IsEmpty() || (rangeValid && range.InRange(held.minRow, held.minCol) &&
+                                  range.InRange(held.maxRow, held.maxCol));
+  // A selection that fills its bounding block, all inside the range, is kept whole.
+  const bool heldSolid =
+      heldInRange && !keepPrevious && !selectedCells.IsEmpty() &&
+      int64_t(selectedCells.GetCount()) == int64_t(held.GetRowSpan()) * held.GetColSpan();
+
+  if (!heldInRange) {
+    for (const CellPos cell : selectedCells.cells()) {
       if (!IsValid(cell)) continue;
-      SetItemState(cell.row, cell.col, GetItemState(cell.row, cell.col) | CellSelected);
+      if ((rangeValid && range.InRange(cell.row, cell.col)) ||
+          (keepPrevious && prevSelectedCells.Lookup(cell)))
+        continue;
+      SetItemState(cell.row, cell.col, GetItemState(cell.row, cell.col) & ~CellSelected);
+      invalidateCellInto(cell, dirty);
+    }
+  }
+  if (keepPrevious) {
+    for (const CellPos cell : prevSelectedCells.cells()) {
+      const uint32_t state = GetItemState(cell.row, cell.col);
+      if (!IsValid(cell) || (state & CellSelected)) continue;
+      SetItemState(cell.row, cell.col, state | CellSelected);
       invalidateCellInto(cell, dirty);
     }
   }
   if (rangeValid) {
-    for (int rowIdx = minRow; rowIdx <= maxRow; ++rowIdx)
+    for (int rowIdx = minRow; rowIdx <= maxRow; ++rowIdx) {
+      const bool rowHeld = heldSolid && rowIdx >= held.minRow && rowIdx <= held.maxRow;
       for (int colIdx = minCol; colIdx <= maxCol; ++colIdx) {
+        if (rowHeld && colIdx == held.minCol) {
+          colIdx = held.maxCol;
+          continue;
+        }
         const uint32_t state = GetItemState(rowIdx, colIdx);
         if (state & CellSelected) continue;
         SetItemState(rowIdx, colIdx, state | CellSelected);
         invalidateCellInto({rowIdx, colIdx}, dirty);
       }
+    }
   }
   if (dirty.isEmpty()) return;
   if (forceRepaint)
@@ -394,6 +418,8 @@ bool CGridCtrl::OnKeyDown(unsigned key, Qt::KeyboardModifiers modifiers) {
   if (IsCellVisible(next)) return true;
 
   // One step more in the direction of travel, so the new cell does not sit at the edge.
+  // The steps are shown together: the picture moves once, however many lines it took.
+  scrollsGathered = true;
   EnsureVisible(next);
   switch (key) {
     case VK_TAB:
@@ -422,7 +448,10 @@ bool CGridCtrl::OnKeyDown(unsigned key, Qt::KeyboardModifiers modifiers) {
     default:
       break;
   }
-  invalidateAll();
+  scrollsGathered = false;
+  showScrolledPicture();
+  // The scroll repainted what it brought into view, and the focus and selection changes
+  // repainted their cells, so the whole client area need not be painted again.
   return true;
 }
 

@@ -9,6 +9,7 @@
 #include <QScrollBar>
 #include <algorithm>
 #include <climits>
+#include <cstdlib>
 
 #include "grid/grid_ctrl.h"
 
@@ -341,7 +342,30 @@ void CGridCtrl::OnSize() {
 
 void CGridCtrl::scrollContentsBy(int, int) {
   hideTitleTip();
-  viewport()->update();
+  if (!scrollsGathered) showScrolledPicture();
+}
+
+void CGridCtrl::showScrolledPicture() {
+  const CellPos topLeft = GetTopLeftNonFixedCell();
+  if (topLeft == shownTopLeft) return;
+  const CellPos shown = shownTopLeft;
+  shownTopLeft = topLeft;
+  if (!created || !allowDraw) return;
+  // The picture is a function of the top-left cell: a new top-left moves everything
+  // beside the fixed band by the distance between the two cells. The pixels that stay in
+  // view are moved, and only the band that comes into view is painted.
+  const int64_t dx = colStart(shown.col) - colStart(topLeft.col);
+  const int64_t dy = rowStart(shown.row) - rowStart(topLeft.row);
+  const int width = clientWidth(), height = clientHeight();
+  const int fixedWidth = GetFixedColumnWidth(), fixedHeight = GetFixedRowHeight();
+  if (shown.row < 0 || (dx != 0 && dy != 0) || std::abs(dx) >= width - fixedWidth ||
+      std::abs(dy) >= height - fixedHeight) {
+    viewport()->update();
+  } else if (dy != 0) {
+    viewport()->scroll(0, int(dy), QRect(0, fixedHeight, width, height - fixedHeight));
+  } else {
+    viewport()->scroll(int(dx), 0, QRect(fixedWidth, 0, width - fixedWidth, height));
+  }
 }
 
 void CGridCtrl::beginScroll() {
@@ -425,7 +449,6 @@ void CGridCtrl::OnHScroll(int code) {
     default:
       return;
   }
-  invalidateAll();
 }
 
 void CGridCtrl::OnVScroll(int code) {
@@ -462,7 +485,6 @@ void CGridCtrl::OnVScroll(int code) {
     default:
       return;
   }
-  invalidateAll();
 }
 
 }  // namespace tabulor

@@ -7,9 +7,11 @@
 #include <QApplication>
 #include <QCursor>
 #include <QLineEdit>
+#include <QScreen>
 #include <QSignalSpy>
 #include <QTest>
 #include <QWheelEvent>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -607,6 +609,50 @@ TEST(GridWheel, LinesPerNotchOrPages) {
     EXPECT_EQ(grid->GetTopLeftNonFixedCell().row, 1);
     QCoreApplication::processEvents();
     EXPECT_EQ(grid->GetTopLeftNonFixedCell().row, c.topRow);
+  }
+}
+
+// What the window shows (its backing store) after the grid repainted what changed.
+QImage onScreen(CGridCtrl& grid) {
+  QCoreApplication::processEvents();
+  const QPoint at = grid.viewport()->mapTo(grid.window(), QPoint(0, 0));
+  return grid.screen()
+      ->grabWindow(grid.window()->winId(), at.x(), at.y(), grid.viewport()->width(),
+                   grid.viewport()->height())
+      .toImage()
+      .convertToFormat(QImage::Format_RGB32);
+}
+
+TEST(GridScroll, TheScreenMatchesAFreshPaintAfterEveryScroll) {
+  auto grid = standardGrid();
+  for (int c = 1; c < 12; ++c) grid->SetColumnWidth(c, 40 + 3 * c);  // unequal steps
+  grid->SetRowHeight(4, 31);
+  grid->ResetScrollBars();
+  const std::pair<const char*, std::function<void()>> steps[] = {
+      {"click",
+       [&] { QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, cellCentre(*grid, 1, 1)); }},
+      {"down past the bottom",
+       [&] {
+         for (int i = 0; i < 12; ++i) QTest::keyClick(grid.get(), Qt::Key_Down);
+       }},
+      {"right past the edge",
+       [&] {
+         for (int i = 0; i < 9; ++i) QTest::keyClick(grid.get(), Qt::Key_Right, Qt::ShiftModifier);
+       }},
+      {"tab wrapping to the next row", [&] { QTest::keyClick(grid.get(), Qt::Key_Tab); }},
+      {"page down", [&] { QTest::keyClick(grid.get(), Qt::Key_PageDown); }},
+      {"thumb dragged to an odd position", [&] { grid->SetScrollPos32(SB_VERT, 37); }},
+      {"line up", [&] { grid->OnVScroll(SB_LINEUP); }},
+      {"both bars at once",
+       [&] {
+         grid->SetScrollPos32(SB_HORZ, 0);
+         grid->SetScrollPos32(SB_VERT, 0);
+       }},
+  };
+  for (const auto& [name, step] : steps) {
+    SCOPED_TRACE(name);
+    step();
+    EXPECT_TRUE(onScreen(*grid) == test::grabClient(*grid));
   }
 }
 
