@@ -80,6 +80,7 @@ CGridCtrl::~CGridCtrl() {
   constructed = false;
   blockSignals(true);
   killDragTimer();
+  if (dropTarget) dropTarget->Revoke();
   if (InPlaceEdit* editor = inPlaceEdit.data()) {
     editor->Detach();
     delete editor;

@@ -302,9 +302,10 @@ class CGridCtrl : public QAbstractScrollArea {
   void ResetScrollBars();
   bool AutoSizeColumn(int col);
   bool AutoSizeRow(int row);
-  // Scroll requests of the two bars (SB_LINEUP ... SB_BOTTOM).
-  void OnHScroll(int code);
-  void OnVScroll(int code);
+  // Scroll requests of the two bars (SB_LINEUP ... SB_BOTTOM). Invokable, so that they
+  // can be queued.
+  Q_INVOKABLE void OnHScroll(int code);
+  Q_INVOKABLE void OnVScroll(int code);
 
   // ---- Drawing.
   // Repaints one cell: into `dc` when given, else by invalidating its rectangle. False when
@@ -383,6 +384,8 @@ class CGridCtrl : public QAbstractScrollArea {
 
  private:
   void invalidateAll();
+  // Sends gridCommand; queued after a release.
+  Q_INVOKABLE void emitCommand();
   // What every scroll request does first: the grid takes the keyboard focus from another
   // widget (which ends an in-place edit) and the title tip goes.
   void beginScroll();

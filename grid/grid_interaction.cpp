@@ -631,8 +631,7 @@ void CGridCtrl::OnLButtonUp(QPoint point) {
   setCursorShape(Qt::ArrowCursor);
   if (IsValid(leftClickDownCell)) {
     // Posted, as a command reaches its owner after the release has been handled.
-    QMetaObject::invokeMethod(
-        this, [this] { emit gridCommand(controlId, 0); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(this, "emitCommand", Qt::QueuedConnection);
   }
 }
 
@@ -721,8 +720,11 @@ void CGridCtrl::OnMouseWheel(int delta) {
   const int code =
       steps > 0 ? (byPage ? SB_PAGEUP : SB_LINEUP) : (byPage ? SB_PAGEDOWN : SB_LINEDOWN);
   for (int step = 0; step < std::abs(steps); ++step)
-    QMetaObject::invokeMethod(
-        this, [this, code] { OnVScroll(code); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(this, "OnVScroll", Qt::QueuedConnection, Q_ARG(int, code));
+}
+
+void CGridCtrl::emitCommand() {
+  emit gridCommand(controlId, 0);
 }
 
 // ---- Edit commands.

@@ -94,78 +94,79 @@ TEST(GridInPlaceEdit, TheOpeningKeyShapesTheText) {
 
 struct EndCase {
   const char* name;
-  bool byMouse;  // opened by a double-click instead of typing "7"
   std::function<void(CGridCtrl&, InPlaceEdit&)> leave;
   QString storedText;
-  bool modified;
   CellPos focus;
   // The cell edited next, with all its text selected; (-1, -1): no editor afterwards.
   CellPos nextEditor;
+  bool modified;
+  bool byMouse;  // opened by a double-click instead of typing "7"
 };
 
 TEST(GridInPlaceEdit, LeavingStoresTheTextAndMovesOn) {
   auto keyTo = [](Qt::Key k, Qt::KeyboardModifiers m = {}) {
     return [k, m](CGridCtrl&, InPlaceEdit& e) { QTest::keyClick(&e, k, m); };
   };
+  const CellPos none{-1, -1};
   const EndCase cases[] = {
-      {"Return stores and stays", false, keyTo(Qt::Key_Return), "7", true, {2, 2}, {-1, -1}},
+      {"Return stores and stays", keyTo(Qt::Key_Return), "7", {2, 2}, none, true, false},
       {"Escape restores the text and marks nothing",
-       false,
        keyTo(Qt::Key_Escape),
        "2.2",
-       false,
        {2, 2},
-       {-1, -1}},
-      {"Tab stores and edits the next cell", false, keyTo(Qt::Key_Tab), "7", true, {2, 3}, {2, 3}},
-      {"Shift+Tab edits the cell before",
+       none,
        false,
+       false},
+      {"Tab stores and edits the next cell", keyTo(Qt::Key_Tab), "7", {2, 3}, {2, 3}, true, false},
+      {"Shift+Tab edits the cell before",
        keyTo(Qt::Key_Backtab, Qt::ShiftModifier),
        "7",
-       true,
        {2, 1},
-       {2, 1}},
+       {2, 1},
+       true,
+       false},
       {"Down from a typed edit edits the cell below",
-       false,
        keyTo(Qt::Key_Down),
        "7",
-       true,
        {3, 2},
-       {3, 2}},
+       {3, 2},
+       true,
+       false},
       {"Page Down from a typed edit moves a page",
-       false,
        keyTo(Qt::Key_PageDown),
        "7",
-       true,
        {11, 2},
-       {11, 2}},
-      {"Ctrl+Right leaves a double-click edit",
+       {11, 2},
        true,
+       false},
+      {"Ctrl+Right leaves a double-click edit",
        keyTo(Qt::Key_Right, Qt::ControlModifier),
        "2.2",
-       false,
        {2, 3},
-       {2, 3}},
-      {"a click elsewhere stores and moves no editor on",
+       {2, 3},
        false,
+       true},
+      {"a click elsewhere stores and moves no editor on",
        [](CGridCtrl& g, InPlaceEdit&) { clickCell(g, 4, 4); },
        "7",
-       true,
        {4, 4},
-       {-1, -1}},
+       none,
+       true,
+       false},
       {"scrolling ends the edit",
-       false,
        [](CGridCtrl& g, InPlaceEdit&) { g.OnVScroll(SB_LINEDOWN); },
        "7",
-       true,
        {2, 2},
-       {-1, -1}},
+       none,
+       true,
+       false},
       {"resizing the grid ends the edit",
-       false,
        [](CGridCtrl& g, InPlaceEdit&) { g.resize(380, 200); },
        "7",
-       true,
        {2, 2},
-       {-1, -1}},
+       none,
+       true,
+       false},
   };
   for (const EndCase& c : cases) {
     SCOPED_TRACE(c.name);

@@ -266,10 +266,10 @@ MouseStep pressOn(int row, int col, Qt::KeyboardModifiers m = {}) {
   return {MouseStep::Press, row, col, m};
 }
 MouseStep dragTo(int row, int col) {
-  return {MouseStep::Drag, row, col};
+  return {MouseStep::Drag, row, col, {}};
 }
 MouseStep releaseOn(int row, int col) {
-  return {MouseStep::Release, row, col};
+  return {MouseStep::Release, row, col, {}};
 }
 MouseStep modeIs(int mode) {
   return {MouseStep::ExpectMode, 0, 0, {}, mode};
@@ -583,17 +583,17 @@ TEST(GridDividers, DoubleClickAutoSizes) {
 TEST(GridWheel, LinesPerNotchOrPages) {
   struct Case {
     const char* name;
-    unsigned linesPerNotch;
     std::vector<int> deltas;
+    unsigned linesPerNotch;
     int topRow;
   };
   const Case cases[] = {
-      {"one notch towards the user scrolls three lines", 3, {-120}, 4},
-      {"and one notch back returns", 3, {-120, 120}, 1},
-      {"one line per notch", 1, {-120, -120}, 3},
-      {"the page setting scrolls a page per notch", unsigned(-1), {-120}, 10},
-      {"parts of a notch add up", 3, {-30, -30}, 2},
-      {"a part alone scrolls nothing", 3, {-30}, 1},
+      {"one notch towards the user scrolls three lines", {-120}, 3, 4},
+      {"and one notch back returns", {-120, 120}, 3, 1},
+      {"one line per notch", {-120, -120}, 1, 3},
+      {"the page setting scrolls a page per notch", {-120}, unsigned(-1), 10},
+      {"parts of a notch add up", {-30, -30}, 3, 2},
+      {"a part alone scrolls nothing", {-30}, 3, 1},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);

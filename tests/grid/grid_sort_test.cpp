@@ -45,15 +45,15 @@ TEST(GridSort, HeaderClicksAlternateTheDirection) {
   grid->SetItemText(1, 2, "b");
   grid->SetItemText(2, 2, "a");
   struct Step {
-    int header;
     QStringList column1;
+    int header;
     bool ascending;
   };
   const Step steps[] = {
-      {1, {"1", "2", "9", "10", "33"}, true},
-      {1, {"33", "10", "9", "2", "1"}, false},
-      {1, {"1", "2", "9", "10", "33"}, true},
-      {2, {}, true},  // another header starts ascending again
+      {{"1", "2", "9", "10", "33"}, 1, true},
+      {{"33", "10", "9", "2", "1"}, 1, false},
+      {{"1", "2", "9", "10", "33"}, 1, true},
+      {{}, 2, true},  // another header starts ascending again
   };
   for (const Step& s : steps) {
     clickHeader(*grid, s.header);
