@@ -783,16 +783,14 @@ void CGridCtrl::keyPressEvent(QKeyEvent* event) {
   const unsigned key = virtualKey(event->key());
   bool accepted = key != 0 && OnKeyDown(key, modifiers);
   // The keys the grid asks for are its own even where they do nothing (at an edge, or
-  // before a cell has the focus); Return and Escape go on to the window unless they
-  // opened an editor, so a dialog's default and cancel buttons keep working.
+  // before a cell has the focus). Escape belongs to the window, and so does Return unless
+  // it opened an editor, so a dialog's cancel and default buttons keep working.
   if (isNavigationKey(key) || ((modifiers & Qt::ControlModifier) && isClipboardLetter(key)))
     accepted = true;
   if (!(modifiers & Qt::AltModifier)) {
     for (const char32_t ch : event->text().toUcs4()) {
-      if (ch == 0x7F ||
-          (ch < 0x20 && ch != VK_BACK && ch != VK_TAB && ch != VK_RETURN && ch != VK_ESCAPE))
-        continue;
-      if (OnChar(ch, modifiers) || (ch != VK_RETURN && ch != VK_ESCAPE)) accepted = true;
+      if (ch == 0x7F || (ch < 0x20 && ch != VK_BACK && ch != VK_TAB && ch != VK_RETURN)) continue;
+      if (OnChar(ch, modifiers) || ch != VK_RETURN) accepted = true;
       if (inPlaceEdit) break;
     }
   }
@@ -801,7 +799,8 @@ void CGridCtrl::keyPressEvent(QKeyEvent* event) {
 
 void CGridCtrl::mousePressEvent(QMouseEvent* event) {
   hideTitleTip();
-  if (event->button() != Qt::LeftButton) return;
+  // Other buttons are the window's (a context menu, say).
+  if (event->button() != Qt::LeftButton) return QAbstractScrollArea::mousePressEvent(event);
   const QPoint point = event->position().toPoint();
   // The pointer came to the press point through moves, which set the divider state; a
   // press that arrives without one (a synthetic click) gets it here.
@@ -814,12 +813,13 @@ void CGridCtrl::mouseMoveEvent(QMouseEvent* event) {
 }
 
 void CGridCtrl::mouseReleaseEvent(QMouseEvent* event) {
-  if (event->button() == Qt::LeftButton) OnLButtonUp(event->position().toPoint());
+  if (event->button() != Qt::LeftButton) return QAbstractScrollArea::mouseReleaseEvent(event);
+  OnLButtonUp(event->position().toPoint());
 }
 
 void CGridCtrl::mouseDoubleClickEvent(QMouseEvent* event) {
   hideTitleTip();
-  if (event->button() != Qt::LeftButton) return;
+  if (event->button() != Qt::LeftButton) return QAbstractScrollArea::mouseDoubleClickEvent(event);
   const QPoint point = event->position().toPoint();
   // Windows follows a release with a move at the same point, which puts the divider state
   // back before the second click of a double click arrives; Qt sends no such move.

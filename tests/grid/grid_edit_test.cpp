@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QDialog>
 #include <QFontMetrics>
 #include <QTest>
 #include <functional>
@@ -261,6 +262,21 @@ TEST(GridInPlaceEdit, RefusedWhereTheCellCannotChange) {
     // Typing still brought the focused cell into view.
     EXPECT_TRUE(grid->IsCellVisible(9, 2));
   }
+}
+
+TEST(GridInPlaceEdit, EscapeOnTheGridBelongsToTheWindow) {
+  QDialog dialog;
+  auto* grid = new CGridCtrl(5, 5, 1, 1);
+  grid->Create(QRect(0, 0, 300, 150), &dialog, 102);
+  dialog.show();
+  test::focusGrid(*grid);
+  clickCell(*grid, 2, 2);
+  NotifyLog log(*grid);
+  QTest::keyClick(grid, Qt::Key_Escape);
+  EXPECT_EQ(grid->GetInPlaceEdit(), nullptr);
+  EXPECT_TRUE(log.editCodes().empty());
+  EXPECT_FALSE(dialog.isVisible());
+  EXPECT_EQ(dialog.result(), QDialog::Rejected);
 }
 
 TEST(GridInPlaceEdit, ClosingTheGridWhileEditingTellsNothing) {
