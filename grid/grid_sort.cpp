@@ -114,10 +114,13 @@ void CGridCtrl::swapRows(int a, int b) {
   GridRow* rowA = rows[size_t(a)].get();
   GridRow* rowB = rows[size_t(b)].get();
   if (rowA && rowB) {
+    // With nothing selected (SortItems clears the selection) no cell needs to be read.
+    const bool anySelected = !selectedCells.IsEmpty();
     for (int colIdx = 0; colIdx < colCount; ++colIdx) {
       GridCell*& cellA = (*rowA)[size_t(colIdx)];
       GridCell*& cellB = (*rowB)[size_t(colIdx)];
       std::swap(cellA, cellB);
+      if (!anySelected) continue;
       // A selected cell that moves takes its place in selectedCells with it.
       const bool selectedA = cellA && (cellA->state & CellSelected);
       const bool selectedB = cellB && (cellB->state & CellSelected);
