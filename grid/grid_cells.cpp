@@ -1,5 +1,6 @@
-// CGridCtrl's cells: creation and emptying, the attribute accessors, the modified marks,
-// and the focus and selection operations that keep cell states and selectedCells in step.
+// CGridCtrl's cells: creation and emptying, the attribute accessors and the modified marks.
+// Cell states change only through SetItemState, which keeps selectedCells in step; focus
+// and selection are in grid_interaction.cpp.
 #include <algorithm>
 #include <new>
 
@@ -165,98 +166,6 @@ void CGridCtrl::SetModified(bool isModified, int row, int col) {
 
 bool CGridCtrl::IsCellEditable(int row, int col) const {
   return editable && !(GetItemState(row, col) & CellReadOnly);
-}
-
-// ---- Focus and selection.
-
-CellPos CGridCtrl::SetFocusCell(int row, int col) {
-  const CellPos next{row, col};
-  if (next == focusCell) return focusCell;
-  const CellPos prev = focusCell;
-  focusCell = next;
-
-  if (IsValid(prev)) {
-    SendMessageToParent(prev.row, prev.col, LVN_ITEMCHANGING);
-    SetItemState(prev.row, prev.col, GetItemState(prev.row, prev.col) & ~CellFocused);
-    RedrawCell(prev.row, prev.col);
-    if (prev.col != col)
-      for (int rowIdx = 0; rowIdx < fixedRowCount; ++rowIdx) RedrawCell(rowIdx, prev.col);
-    if (prev.row != row)
-      for (int colIdx = 0; colIdx < fixedColCount; ++colIdx) RedrawCell(prev.row, colIdx);
-  }
-  if (IsValid(next)) {
-    SetItemState(row, col, GetItemState(row, col) | CellFocused);
-    RedrawCell(row, col);
-    if (prev.col != col)
-      for (int rowIdx = 0; rowIdx < fixedRowCount; ++rowIdx) RedrawCell(rowIdx, col);
-    if (prev.row != row)
-      for (int colIdx = 0; colIdx < fixedColCount; ++colIdx) RedrawCell(row, colIdx);
-    SendMessageToParent(row, col, LVN_ITEMCHANGED);
-  }
-  return prev;
-}
-
-bool CGridCtrl::InvalidateCellRect(CellPos cell) {
-  if (!created || !allowDraw || !IsCellVisible(cell)) return false;
-  QRect rect;
-  if (!GetCellRect(cell, &rect)) return false;
-  rect.adjust(0, 0, 1, 1);
-  viewport()->update(rect);
-  return true;
-}
-
-void CGridCtrl::SetSelectedRange(int minRow, int minCol, int maxRow, int maxCol,
-                                 bool /*forceRepaint*/) {
-  // Painting happens only in paint events here, so a forced repaint and an invalidation
-  // come to the same thing: the cell is queued for the next paint.
-  if (!enableSelection) return;
-  const CellRange range{minRow, minCol, maxRow, maxCol};
-  const bool rangeValid = IsValid(range);
-  for (const CellPos cell : selectedCells.cells()) {
-    if (!IsValid(cell)) continue;
-    SetItemState(cell.row, cell.col, GetItemState(cell.row, cell.col) & ~CellSelected);
-    if (!rangeValid || !range.InRange(cell.row, cell.col)) InvalidateCellRect(cell);
-  }
-  if (!singleRowSelection) {
-    for (const CellPos cell : prevSelectedCells.cells()) {
-      if (!IsValid(cell)) continue;
-      SetItemState(cell.row, cell.col, GetItemState(cell.row, cell.col) | CellSelected);
-      InvalidateCellRect(cell);
-    }
-  }
-  if (!rangeValid) return;
-  for (int rowIdx = minRow; rowIdx <= maxRow; ++rowIdx)
-    for (int colIdx = minCol; colIdx <= maxCol; ++colIdx) {
-      const uint32_t state = GetItemState(rowIdx, colIdx);
-      if (state & CellSelected) continue;
-      SetItemState(rowIdx, colIdx, state | CellSelected);
-      InvalidateCellRect({rowIdx, colIdx});
-    }
-}
-
-void CGridCtrl::SelectAllCells() {
-  if (!enableSelection) return;
-  SetSelectedRange(fixedRowCount, fixedColCount, rowCount - 1, colCount - 1);
-}
-
-void CGridCtrl::OnEditSelectAll() {
-  SelectAllCells();
-}
-
-void CGridCtrl::ResetSelectedRange() {
-  SetSelectedRange(-1, -1, -1, -1);
-  SetFocusCell(-1, -1);
-}
-
-CellRange CGridCtrl::GetSelectedCellRange() const {
-  CellRange range{rowCount, colCount, -1, -1};
-  selectedCells.forEach([&](CellPos cell) {
-    range.minRow = std::min(range.minRow, cell.row);
-    range.minCol = std::min(range.minCol, cell.col);
-    range.maxRow = std::max(range.maxRow, cell.row);
-    range.maxCol = std::max(range.maxCol, cell.col);
-  });
-  return range;
 }
 
 }  // namespace tabulor

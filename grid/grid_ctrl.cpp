@@ -11,6 +11,10 @@
 #include <algorithm>
 #include <new>
 
+#include "grid/grid_drop_target.h"
+#include "grid/in_place_edit.h"
+#include "grid/title_tip_wnd.h"
+
 namespace tabulor {
 
 CGridCtrl::CGridCtrl(int rows, int cols, int fixedRows, int fixedCols, QWidget* parent)
@@ -21,6 +25,8 @@ CGridCtrl::CGridCtrl(int rows, int cols, int fixedRows, int fixedCols, QWidget* 
   viewport()->setAutoFillBackground(false);
   setFrameStyle(QFrame::NoFrame);
   setFocusPolicy(Qt::StrongFocus);
+  // Moves without a button pressed find the dividers and show title tips.
+  viewport()->setMouseTracking(true);
   // Clicks on the bars' arrows and troughs and their Home/End become the grid's own scroll
   // requests, which step by whole rows and columns; dragging the thumb moves by pixels.
   connect(horizontalScrollBar(), &QAbstractSlider::actionTriggered, this,
@@ -73,6 +79,12 @@ CGridCtrl::~CGridCtrl() {
   created = false;
   constructed = false;
   blockSignals(true);
+  killDragTimer();
+  if (dropTarget) dropTarget->Revoke();
+  if (InPlaceEdit* editor = inPlaceEdit.data()) {
+    editor->Detach();
+    delete editor;
+  }
   DeleteAllItems();
 }
 
@@ -106,6 +118,14 @@ bool CGridCtrl::Create(const QRect& rect, QWidget* parent, int id, uint32_t styl
   if (style & WS_VISIBLE) show();
   PreSubclassWindow();
 
+  if (!dropTarget) {
+    dropTarget = new GridDropTarget(this);
+    dropTarget->Register(this);
+  }
+  if (titleTips && !titleTip) {
+    titleTip = new TitleTipWnd;
+    titleTip->Create(viewport());
+  }
   defaultRowHeight = 18;
   try {
     rowHeights.assign(size_t(rowCount), uint32_t(defaultRowHeight));
@@ -292,6 +312,8 @@ void CGridCtrl::SetRedraw(bool allow, bool resetScrollBars) {
 
 void CGridCtrl::invalidateAll() {
   if (created) viewport()->update();
+  // What is on screen is no longer a picture of one top-left cell until it is repainted.
+  shownTopLeft = CellPos{-2, -2};
 }
 
 void CGridCtrl::SetFont(const QFont& font, bool redraw) {
@@ -334,6 +356,8 @@ void CGridCtrl::changeEvent(QEvent* event) {
   QAbstractScrollArea::changeEvent(event);
   if (event->type() == QEvent::FontChange && !inOnSetFont) OnSetFont(font(), true);
   if (event->type() == QEvent::PaletteChange) OnSysColorChange();
+  // A title tip goes when the application loses the keyboard focus.
+  if (event->type() == QEvent::ActivationChange && !isActiveWindow()) hideTitleTip();
 }
 
 intptr_t CGridCtrl::SendMessageToParent(int row, int col, int code) {

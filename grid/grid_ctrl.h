@@ -2,16 +2,21 @@
 // an object of its own in an array of rows, paints fixed (header) rows and columns in a 3D
 // button look, scrolls by pixel offsets held in real scroll bars, and reports to its host
 // through the gridNotify signal. The data model and cells are in grid_ctrl.cpp and
-// grid_cells.cpp, geometry and scrolling in grid_layout.cpp, painting in grid_draw.cpp.
+// grid_cells.cpp, geometry and scrolling in grid_layout.cpp, painting in grid_draw.cpp,
+// keyboard, mouse and selection in grid_interaction.cpp, in-place editing in
+// in_place_edit.cpp, title tips in title_tip_wnd.cpp, clipboard and drag-and-drop in
+// grid_clipboard.cpp and sorting in grid_sort.cpp.
 #pragma once
 
 #include <QAbstractScrollArea>
 #include <QFont>
 #include <QPoint>
+#include <QPointer>
 #include <QRect>
 #include <QSize>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -20,10 +25,15 @@
 #include "grid/grid_types.h"
 #include "grid/selected_cell_map.h"
 
+class QMimeData;
 class QPainter;
 class QPaintDevice;
 
 namespace tabulor {
+
+class GridDropTarget;
+class InPlaceEdit;
+class TitleTipWnd;
 
 // Values of CGridCtrl::mouseMode (5 is not used).
 enum MouseMode {
@@ -171,7 +181,9 @@ class CGridCtrl : public QAbstractScrollArea {
   bool IsCellEditable(int row, int col) const;
   bool IsCellEditable(CellPos cell) const { return IsCellEditable(cell.row, cell.col); }
 
-  // ---- Focus and selection (the parts the data model relies on).
+  // ---- Focus and selection. Every selection operation does nothing while selection is
+  // disabled (EnableSelection(false)); SetFocusCell, GetSelectedCellRange and
+  // InvalidateCellRect work regardless.
   CellPos SetFocusCell(int row, int col);
   CellPos SetFocusCell(CellPos cell) { return SetFocusCell(cell.row, cell.col); }
   CellPos GetFocusCell() const { return focusCell; }
@@ -180,11 +192,83 @@ class CGridCtrl : public QAbstractScrollArea {
     SetSelectedRange(r.minRow, r.minCol, r.maxRow, r.maxCol, forceRepaint);
   }
   void SelectAllCells();
+  // Whole columns between selectionStartCell and `cell`; nothing for a fixed column.
+  void SelectColumns(CellPos cell);
+  // Whole rows between selectionStartCell and `cell` (only `cell`'s row in single-row list
+  // mode); nothing for a fixed row.
+  void SelectRows(CellPos cell);
+  // The block spanned by selectionStartCell and `cell`; nothing for a fixed cell.
+  void SelectCells(CellPos cell);
+  // Extends the selection to `cell` the way the current mouseMode selects.
+  void OnSelecting(CellPos cell);
   void ResetSelectedRange();
   CellRange GetSelectedCellRange() const;
   int GetSelectedCount() const { return selectedCells.GetCount(); }
   const SelectedCellMap& GetSelectedCells() const { return selectedCells; }
   bool InvalidateCellRect(CellPos cell);
+  // Whether a client point lies within resizeCaptureRange pixels of a column divider inside
+  // the fixed rows (never at the left edge of column 0) / a row divider inside the fixed
+  // columns (never at the top of row 0).
+  bool MouseOverColumnResizeArea(QPoint point) const;
+  bool MouseOverRowResizeArea(QPoint point) const;
+
+  // ---- Keyboard and mouse handlers, named after the messages they handle. The Qt event
+  // handlers below translate events into these; tests and hosts may call them directly.
+  // DLGC_* flags of the keys the grid wants.
+  unsigned OnGetDlgCode(Qt::KeyboardModifiers modifiers) const;
+  // A key going down (VK_* code, or an upper-case letter with Ctrl). False when the key was
+  // left to default processing.
+  bool OnKeyDown(unsigned key, Qt::KeyboardModifiers modifiers);
+  // A typed character; starts editing the focused cell where that is allowed. True when an
+  // editor was opened.
+  bool OnChar(unsigned ch, Qt::KeyboardModifiers modifiers);
+  void OnLButtonDown(Qt::KeyboardModifiers modifiers, QPoint point);
+  void OnMouseMove(Qt::MouseButtons buttons, QPoint point);
+  void OnLButtonUp(QPoint point);
+  void OnLButtonDblClk(QPoint point);
+  // The drag-selection timer (only DragSelectTimerId is handled); reads the pointer's
+  // position from QCursor.
+  void OnTimer(int id);
+  // Another window took the mouse (null: not known which): the drag-selection timer stops.
+  void OnCaptureChanged(QObject* gaining);
+  // A wheel turn of `delta` (120 per notch, positive away from the user). The scroll
+  // requests are queued, not run at once; parts of a notch add up.
+  void OnMouseWheel(int delta);
+  void SetRowsPerWheelNotch(unsigned lines) { rowsPerWheelNotch = lines; }
+
+  // ---- Edit commands. OnCommand runs ID_EDIT_COPY, _CUT, _PASTE or _SELECT_ALL and
+  // returns false for another id; OnUpdateCommand says whether the command is enabled.
+  bool OnCommand(int id);
+  bool OnUpdateCommand(int id) const;
+
+  // ---- Drag-and-drop (the drop side is reached through the GridDropTarget registered in
+  // Create). Points are client points; effects are DROPEFFECT_* values.
+  void OnBeginDrag();
+  unsigned OnDragEnter(const QMimeData* data, Qt::KeyboardModifiers keyState, QPoint point);
+  unsigned OnDragOver(const QMimeData* data, Qt::KeyboardModifiers keyState, QPoint point);
+  void OnDragLeave();
+  bool OnDrop(const QMimeData* data, unsigned dropEffect, QPoint point);
+
+  // ---- Sorting. Rows fixedRowCount .. rowCount - 1 by column `col`, as numbers or as text
+  // (SortItems chooses by the column's first data cell); the selection and focus are
+  // cleared first. Text order is that of the UTF-8 bytes; numbers are the leading decimal
+  // number of each text (0 without one). Whole rows move, with their heights. The range
+  // forms sort rows low .. high (high -1: the last row) and return false for a column or
+  // rows outside the grid or fewer than two rows.
+  bool SortItems(int col, bool ascending);
+  bool SortTextItems(int col, bool ascending, int low, int high = -1);
+  bool SortNumericItems(int col, bool ascending, int low, int high = -1);
+  int GetSortColumn() const { return sortColumn; }
+  bool GetSortAscending() const { return sortAscending; }
+
+  // ---- In-place editing.
+  // Ends the editor's edit: stores the text, tells the host, and moves on to the next cell
+  // when the editor was left with Tab or a navigation key.
+  void OnEndInPlaceEdit(const GridDispInfo& info);
+  // The title tip window, or null when the grid was created without title tips.
+  TitleTipWnd* GetTitleTip() const { return titleTip; }
+  // The open in-place editor, or null.
+  InPlaceEdit* GetInPlaceEdit() const;
 
   // ---- Layout and scrolling. Client coordinates are those of the viewport, in pixels.
   int GetFixedRowHeight() const;
@@ -218,9 +302,10 @@ class CGridCtrl : public QAbstractScrollArea {
   void ResetScrollBars();
   bool AutoSizeColumn(int col);
   bool AutoSizeRow(int row);
-  // Scroll requests of the two bars (SB_LINEUP ... SB_BOTTOM).
-  void OnHScroll(int code);
-  void OnVScroll(int code);
+  // Scroll requests of the two bars (SB_LINEUP ... SB_BOTTOM). Invokable, so that they
+  // can be queued.
+  Q_INVOKABLE void OnHScroll(int code);
+  Q_INVOKABLE void OnVScroll(int code);
 
   // ---- Drawing.
   // Repaints one cell: into `dc` when given, else by invalidating its rectangle. False when
@@ -232,11 +317,33 @@ class CGridCtrl : public QAbstractScrollArea {
   // Paints the background bands inside the painter's clip box.
   void EraseBackground(QPainter& dc);
 
-  // ---- Virtual operations a host may override, in the grid's order. The clipboard,
-  // printing, editing and header-click operations of the interaction code join this list.
+  // ---- Virtual operations a host may override, in the grid's order.
   virtual QString GetItemText(int row, int col) const;
+  // Empties the selected editable cells (editable grids only), telling the host about each.
+  virtual void CutSelectedText();
+  // The selection as tab-separated text (TAB between columns, LF between rows, a blank for
+  // a selected empty cell), as new mime data the caller owns; null with nothing selected.
+  virtual QMimeData* CopyTextFromGrid();
+  // Writes the text of `data` into the grid from `cell` on; false when `cell` is not an
+  // editable cell or `data` holds no text.
+  virtual bool PasteTextToGrid(CellPos cell, const QMimeData* data);
+  virtual void OnEditCut();
+  virtual void OnEditCopy();
+  virtual void OnEditPaste();
   virtual void OnEditSelectAll();
+  // A press on a fixed column of a non-fixed row / on a fixed row.
+  virtual void OnFixedColumnClick(CellPos cell);
+  virtual void OnFixedRowClick(CellPos cell);
   virtual QSize GetCellExtent(int row, int col, QPaintDevice* dc);
+  // Stores an edited text; marks the cell modified when the text changed.
+  virtual void OnEndEditCell(int row, int col, const QString& text);
+  // Starts editing (row, col) when the grid and the cell are editable: `firstChar` is
+  // VK_LBUTTON when the mouse started it, a key code | EditKeyFlag for Tab and the
+  // navigation keys, otherwise the typed character.
+  virtual void OnEditCell(int row, int col, unsigned firstChar);
+  // Makes the editor over `rect` (client coordinates); the grid keeps no reference to it.
+  virtual InPlaceEdit* CreateInPlaceEditControl(const QRect& rect, uint32_t style, int id, int row,
+                                                int col, const QString& text, unsigned firstChar);
   virtual void OnDraw(QPainter& dc);
   virtual bool DrawFixedCell(QPainter& dc, int row, int col, QRect rect, bool eraseBk = false);
   virtual bool DrawCell(QPainter& dc, int row, int col, QRect rect, bool eraseBk = false);
@@ -246,12 +353,28 @@ class CGridCtrl : public QAbstractScrollArea {
  signals:
   // The notification to the host; a slot may set nm->result.
   void gridNotify(tabulor::GridNotify* nm);
+  // Queued after every left-button release in the grid that followed a press on a cell:
+  // the grid's control id and notification code 0, as a command to its owner.
+  void gridCommand(int id, int notifyCode);
 
  protected:
+  bool event(QEvent* event) override;
   void paintEvent(QPaintEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
   void changeEvent(QEvent* event) override;
   void scrollContentsBy(int dx, int dy) override;
+  void keyPressEvent(QKeyEvent* event) override;
+  void mousePressEvent(QMouseEvent* event) override;
+  void mouseMoveEvent(QMouseEvent* event) override;
+  void mouseReleaseEvent(QMouseEvent* event) override;
+  void mouseDoubleClickEvent(QMouseEvent* event) override;
+  void wheelEvent(QWheelEvent* event) override;
+  void timerEvent(QTimerEvent* event) override;
+  bool viewportEvent(QEvent* event) override;
+  void focusOutEvent(QFocusEvent* event) override;
+  // Runs the drag loop for `data` (the drag takes it) and returns the effect the target
+  // chose. The platform's drag; a host may replace it.
+  virtual unsigned DoDragDrop(QMimeData* data, unsigned allowedEffects);
 
   // Handlers of the widget events, named after what they handle.
   void OnPaint(const QRect& clipBox);
@@ -261,7 +384,29 @@ class CGridCtrl : public QAbstractScrollArea {
 
  private:
   void invalidateAll();
+  // Sends gridCommand; queued after a release.
+  Q_INVOKABLE void emitCommand();
+  // What every scroll request does first: the grid takes the keyboard focus from another
+  // widget (which ends an in-place edit) and the title tip goes.
+  void beginScroll();
   void onScrollBarAction(int bar, int action);
+  // Moves the inverted bar that follows a dragged divider (none: takes it away).
+  void showSizingBar(const std::optional<QRect>& bar);
+  // Sets mouseMode from the dividers under a client point, with the matching cursor.
+  void trackDividers(QPoint point);
+  void drawSizingBar(QPainter& dc) const;
+  // Brings the picture on screen to the current top-left cell: moves what stays in view
+  // and repaints what comes into view.
+  void showScrolledPicture();
+  void setCursorShape(Qt::CursorShape shape);
+  QPoint confinePoint(QPoint point) const;
+  void killDragTimer();
+  void hideTitleTip();
+  // Invalidates the cell like InvalidateCellRect but gathers the rectangles into `area`.
+  void invalidateCellInto(CellPos cell, QRect& area) const;
+  void sortByHeader(int col);
+  void swapRows(int a, int b);
+  bool sortRows(int col, bool ascending, int low, int high, bool numeric);
   GridCell* createCell(int row, int col);
   void emptyCell(GridCell* cell, int row, int col);
   int clientWidth() const;
@@ -315,10 +460,12 @@ class CGridCtrl : public QAbstractScrollArea {
   int resizeCaptureRange = 3;
   bool allowRowResize = true;
   bool allowColResize = true;
-  unsigned rowsPerWheelNotch = 3;
+  unsigned rowsPerWheelNotch = 3;  // (unsigned)-1: a page per notch
   SelectedCellMap selectedCells;
   SelectedCellMap prevSelectedCells;
+  TitleTipWnd* titleTip = nullptr;  // a child object, deleted with the grid
   CellPos lastDragOverCell;
+  GridDropTarget* dropTarget = nullptr;  // a child object, deleted with the grid
   bool sortAscending = true;
   int sortColumn = -1;
 
@@ -334,6 +481,19 @@ class CGridCtrl : public QAbstractScrollArea {
   mutable std::vector<int64_t> rowPos, colPos;
   mutable int rowPosValid = 0, colPosValid = 0;
   bool inOnSetFont = false;
+  // The mouse is held for the grid between a selection or sizing press and its release.
+  bool capture = false;
+  // Where the pointer is confined while a divider is dragged (client coordinates).
+  std::optional<QRect> cursorClip;
+  // The inverted bar shown while a divider is dragged.
+  std::optional<QRect> sizingBar;
+  // The top-left cell of the picture on screen; row -2 while a full repaint is due.
+  CellPos shownTopLeft{-2, -2};
+  // While set, scrolling moves no pixels; showScrolledPicture then moves them once.
+  bool scrollsGathered = false;
+  // Wheel distance not yet turned into whole lines (in 1/120 of a line) or pages.
+  int wheelRemainder = 0;
+  QPointer<InPlaceEdit> inPlaceEdit;
 };
 
 }  // namespace tabulor

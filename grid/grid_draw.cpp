@@ -88,10 +88,12 @@ void CGridCtrl::paintEvent(QPaintEvent* event) {
 }
 
 void CGridCtrl::OnPaint(const QRect& clipBox) {
+  if (clipBox.contains(viewport()->rect())) shownTopLeft = GetTopLeftNonFixedCell();
   QPainter target(viewport());
   if (!doubleBuffer) {
     target.setClipRect(clipBox);
     OnDraw(target);
+    drawSizingBar(target);
     return;
   }
   // The off-screen buffer covers the clip box only, so a partial repaint costs only its
@@ -105,8 +107,17 @@ void CGridCtrl::OnPaint(const QRect& clipBox) {
     memory.translate(-clipBox.topLeft());
     memory.setClipRect(clipBox);
     OnDraw(memory);
+    drawSizingBar(memory);
   }
   target.drawPixmap(clipBox.topLeft(), buffer);
+}
+
+void CGridCtrl::drawSizingBar(QPainter& dc) const {
+  if (!sizingBar) return;
+  dc.save();
+  dc.setCompositionMode(QPainter::RasterOp_NotDestination);
+  dc.fillRect(*sizingBar, Qt::black);
+  dc.restore();
 }
 
 void CGridCtrl::EraseBackground(QPainter& dc) {

@@ -9,6 +9,7 @@
 #include <QScrollBar>
 #include <algorithm>
 #include <climits>
+#include <cstdlib>
 
 #include "grid/grid_ctrl.h"
 
@@ -340,7 +341,36 @@ void CGridCtrl::OnSize() {
 }
 
 void CGridCtrl::scrollContentsBy(int, int) {
-  viewport()->update();
+  hideTitleTip();
+  if (!scrollsGathered) showScrolledPicture();
+}
+
+void CGridCtrl::showScrolledPicture() {
+  const CellPos topLeft = GetTopLeftNonFixedCell();
+  if (topLeft == shownTopLeft) return;
+  const CellPos shown = shownTopLeft;
+  shownTopLeft = topLeft;
+  if (!created || !allowDraw) return;
+  // The picture is a function of the top-left cell: a new top-left moves everything
+  // beside the fixed band by the distance between the two cells. The pixels that stay in
+  // view are moved, and only the band that comes into view is painted.
+  const int64_t dx = colStart(shown.col) - colStart(topLeft.col);
+  const int64_t dy = rowStart(shown.row) - rowStart(topLeft.row);
+  const int width = clientWidth(), height = clientHeight();
+  const int fixedWidth = GetFixedColumnWidth(), fixedHeight = GetFixedRowHeight();
+  if (shown.row < 0 || (dx != 0 && dy != 0) || std::abs(dx) >= width - fixedWidth ||
+      std::abs(dy) >= height - fixedHeight) {
+    viewport()->update();
+  } else if (dy != 0) {
+    viewport()->scroll(0, int(dy), QRect(0, fixedHeight, width, height - fixedHeight));
+  } else {
+    viewport()->scroll(int(dx), 0, QRect(fixedWidth, 0, width - fixedWidth, height));
+  }
+}
+
+void CGridCtrl::beginScroll() {
+  if (QWidget* focus = QApplication::focusWidget(); focus && focus != this) setFocus();
+  hideTitleTip();
 }
 
 void CGridCtrl::onScrollBarAction(int bar, int action) {
@@ -366,6 +396,10 @@ void CGridCtrl::onScrollBarAction(int bar, int action) {
     case QAbstractSlider::SliderToMaximum:
       code = SB_BOTTOM;
       break;
+    case QAbstractSlider::SliderMove:
+      // The thumb is dragged: the bar itself moves the position, by pixels.
+      beginScroll();
+      return;
     default:
       return;
   }
@@ -382,6 +416,7 @@ void CGridCtrl::onScrollBarAction(int bar, int action) {
 // top-left, so the top-left cell stays aligned with the fixed band.
 
 void CGridCtrl::OnHScroll(int code) {
+  beginScroll();
   const int pos = GetScrollPos32(SB_HORZ);
   const CellPos topLeft = GetTopLeftNonFixedCell();
   const int fixedWidth = GetFixedColumnWidth();
@@ -414,10 +449,10 @@ void CGridCtrl::OnHScroll(int code) {
     default:
       return;
   }
-  invalidateAll();
 }
 
 void CGridCtrl::OnVScroll(int code) {
+  beginScroll();
   const int pos = GetScrollPos32(SB_VERT);
   const CellPos topLeft = GetTopLeftNonFixedCell();
   const int fixedHeight = GetFixedRowHeight();
@@ -450,7 +485,6 @@ void CGridCtrl::OnVScroll(int code) {
     default:
       return;
   }
-  invalidateAll();
 }
 
 }  // namespace tabulor

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QColor>
+#include <QString>
 #include <cstdint>
 
 namespace tabulor {
@@ -113,6 +114,70 @@ enum ScrollCode {
   SB_BOTTOM = 7,
   SB_RIGHT = 7,
   SB_ENDSCROLL = 8,
+};
+
+// Key codes of the keyboard handlers and of the key that starts or ends an in-place edit
+// (VK_LBUTTON stands for "started by the mouse").
+inline constexpr unsigned VK_LBUTTON = 0x01;
+inline constexpr unsigned VK_BACK = 0x08;
+inline constexpr unsigned VK_TAB = 0x09;
+inline constexpr unsigned VK_RETURN = 0x0D;
+inline constexpr unsigned VK_ESCAPE = 0x1B;
+inline constexpr unsigned VK_SPACE = 0x20;
+inline constexpr unsigned VK_PRIOR = 0x21;
+inline constexpr unsigned VK_NEXT = 0x22;
+inline constexpr unsigned VK_END = 0x23;
+inline constexpr unsigned VK_HOME = 0x24;
+inline constexpr unsigned VK_LEFT = 0x25;
+inline constexpr unsigned VK_UP = 0x26;
+inline constexpr unsigned VK_RIGHT = 0x27;
+inline constexpr unsigned VK_DOWN = 0x28;
+inline constexpr unsigned VK_DELETE = 0x2E;
+// Marks a first character of OnEditCell that is a navigation key (VK_TAB, VK_PRIOR ...
+// VK_DOWN) rather than a typed character: typed "!" to "(" share their codes with the keys
+// VK_PRIOR to VK_DOWN, and a typed character must reach the editor.
+inline constexpr unsigned EditKeyFlag = 0x80000000u;
+
+// What WM_GETDLGCODE-style queries answer: the grid wants arrows and characters, and Tab
+// when it handles Tab itself.
+inline constexpr unsigned DLGC_WANTARROWS = 0x01;
+inline constexpr unsigned DLGC_WANTTAB = 0x02;
+inline constexpr unsigned DLGC_WANTALLKEYS = 0x04;
+inline constexpr unsigned DLGC_WANTCHARS = 0x80;
+
+// Drop effects of the drag-and-drop operations.
+inline constexpr unsigned DROPEFFECT_NONE = 0;
+inline constexpr unsigned DROPEFFECT_COPY = 1;
+inline constexpr unsigned DROPEFFECT_MOVE = 2;
+
+// Edit commands a host can route to the grid (CGridCtrl::OnCommand).
+inline constexpr int ID_EDIT_COPY = 57634;
+inline constexpr int ID_EDIT_CUT = 57635;
+inline constexpr int ID_EDIT_PASTE = 57637;
+inline constexpr int ID_EDIT_SELECT_ALL = 57642;
+
+// The grid's only timer (drag selection) and the control id of in-place editors.
+inline constexpr int DragSelectTimerId = 513;
+inline constexpr int InPlaceControlId = 8;
+
+// Alignment styles of the in-place editor.
+inline constexpr uint32_t ES_LEFT = 0x0000;
+inline constexpr uint32_t ES_CENTER = 0x0001;
+inline constexpr uint32_t ES_RIGHT = 0x0002;
+inline constexpr uint32_t ES_AUTOHSCROLL = 0x0080;
+
+// What an in-place editor reports when it ends: the cell, its final text and the key that
+// ended it (VK_TAB, VK_RETURN, VK_ESCAPE, VK_PRIOR ... VK_DOWN, or 0 when the focus simply
+// moved elsewhere), with the keyboard modifiers held with that key.
+struct GridDispInfo {
+  int idFrom = 0;
+  int code = 0;
+  int row = -1;
+  int col = -1;
+  uint32_t mask = 0;
+  QString text;
+  unsigned param = 0;
+  Qt::KeyboardModifiers modifiers;
 };
 
 // Window styles understood by CGridCtrl::Create.

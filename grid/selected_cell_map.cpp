@@ -1,6 +1,8 @@
 // The selected-cells map of the grid (see selected_cell_map.h).
 #include "grid/selected_cell_map.h"
 
+#include <algorithm>
+
 namespace tabulor {
 
 void SelectedCellMap::SetAt(CellPos pos) {
@@ -8,6 +10,14 @@ void SelectedCellMap::SetAt(CellPos pos) {
   Node& node = it->second;
   node.pos = pos;
   if (!added) return;
+  if (nodes_.size() == 1) {
+    bounds_ = {pos.row, pos.col, pos.row, pos.col};
+  } else {
+    bounds_.minRow = std::min(bounds_.minRow, pos.row);
+    bounds_.minCol = std::min(bounds_.minCol, pos.col);
+    bounds_.maxRow = std::max(bounds_.maxRow, pos.row);
+    bounds_.maxCol = std::max(bounds_.maxCol, pos.col);
+  }
   Node*& head = heads_[bucketOf(cellKey(pos.row, pos.col))];
   node.next = head;
   if (head) head->prev = &node;
@@ -32,6 +42,7 @@ bool SelectedCellMap::RemoveKey(CellPos pos) {
 void SelectedCellMap::RemoveAll() {
   std::unordered_map<uint64_t, Node>().swap(nodes_);
   for (Node*& head : heads_) head = nullptr;
+  bounds_ = CellRange{};
 }
 
 std::vector<CellPos> SelectedCellMap::cells() const {

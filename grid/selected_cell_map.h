@@ -30,6 +30,9 @@ class SelectedCellMap {
   int GetCount() const { return int(nodes_.size()); }
   bool IsEmpty() const { return nodes_.empty(); }
   void RemoveAll();
+  // A block holding every cell of the map; after removals it may be larger than needed.
+  // Meaningless while the map is empty.
+  const CellRange& Bounds() const { return bounds_; }
 
   // The cells in walking order (a snapshot, so callers may change the map while using it).
   std::vector<CellPos> cells() const;
@@ -53,6 +56,7 @@ class SelectedCellMap {
   };
   std::unordered_map<uint64_t, Node> nodes_;
   Node* heads_[BucketCount] = {};
+  CellRange bounds_;
 };
 
 }  // namespace tabulor

@@ -6,6 +6,19 @@
 #include <QApplication>
 #include <QScrollBar>
 
+namespace tabulor {
+
+void PrintTo(const CellPos& cell, std::ostream* out) {
+  *out << "(" << cell.row << ", " << cell.col << ")";
+}
+
+void PrintTo(const CellRange& range, std::ostream* out) {
+  *out << "(" << range.minRow << ", " << range.minCol << ")-(" << range.maxRow << ", "
+       << range.maxCol << ")";
+}
+
+}  // namespace tabulor
+
 namespace tabulor::test {
 
 namespace {
@@ -67,6 +80,50 @@ QImage grabClient(CGridCtrl& grid) {
 
 COLORREF pixel(const QImage& image, int x, int y) {
   return fromQColor(image.pixelColor(x, y));
+}
+
+std::unique_ptr<CGridCtrl> makeUniformGrid(int width, int height, int rows, int cols,
+                                           bool editable) {
+  auto grid = makeGrid(width, height, rows, cols, 1, 1);
+  grid->SetEditable(editable);
+  for (int r = 0; r < rows; ++r) grid->SetRowHeight(r, 20);
+  for (int c = 0; c < cols; ++c) grid->SetColumnWidth(c, 50);
+  for (int r = 0; r < rows; ++r)
+    for (int c = 0; c < cols; ++c)
+      grid->SetItemText(r, c,
+                        r == 0   ? QString::number(c)
+                        : c == 0 ? QString::number(r)
+                                 : QStringLiteral("%1.%2").arg(r).arg(c));
+  grid->ResetScrollBars();
+  focusGrid(*grid);
+  return grid;
+}
+
+void focusGrid(CGridCtrl& grid) {
+  QWidget* window = grid.window();
+  window->show();
+  QApplication::setActiveWindow(window);
+  grid.setFocus();
+  EXPECT_EQ(QApplication::focusWidget(), &grid);
+}
+
+QPoint cellCentre(const CGridCtrl& grid, int row, int col) {
+  QRect rect;
+  EXPECT_TRUE(grid.GetCellRect(row, col, &rect)) << row << "," << col;
+  return rect.center();
+}
+
+NotifyLog::NotifyLog(CGridCtrl& grid) {
+  QObject::connect(&grid, &CGridCtrl::gridNotify, &receiver, [this](GridNotify* nm) {
+    events.push_back({nm->code, nm->row, nm->col});
+  });
+}
+
+std::vector<int> NotifyLog::editCodes() const {
+  std::vector<int> codes;
+  for (const Notification& n : events)
+    if (n.code != LVN_ITEMCHANGING && n.code != LVN_ITEMCHANGED) codes.push_back(n.code);
+  return codes;
 }
 
 }  // namespace tabulor::test
