@@ -12,7 +12,7 @@ namespace {
 constexpr int PollMs = 100;
 }  // namespace
 
-ConversionRun::ConversionRun(QWidget* owner) : QObject(owner), owner_(owner) {
+ConversionRun::ConversionRun(QWidget* owner) : owner_(owner) {
   pollTimer_.setInterval(PollMs);
   connect(&pollTimer_, &QTimer::timeout, this, &ConversionRun::poll);
   dialogTimer_.setSingleShot(true);
