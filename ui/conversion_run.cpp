@@ -9,7 +9,7 @@
 namespace tabulor {
 
 namespace {
-constexpr int PollMs = 100;
+constexpr int PollMs = 250;
 }  // namespace
 
 ConversionRun::ConversionRun(QWidget* owner) : owner_(owner) {

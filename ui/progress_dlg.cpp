@@ -15,6 +15,10 @@ namespace tabulor {
 CProgressDlg::CProgressDlg(QWidget* parent) : QDialog(parent) {
   setWindowTitle(QStringLiteral("Tabulor"));
   setWindowModality(Qt::WindowModal);
+  // The window's own font (a dialog window does not take it by itself): the same look, and
+  // no second font to load while a conversion runs.
+  setAttribute(Qt::WA_WindowPropagation);
+  if (parent) setFont(parent->font());
   setObjectName(QStringLiteral("progressDialog"));
 
   auto* layout = new QVBoxLayout(this);
