@@ -7,36 +7,57 @@
 #include <QCoreApplication>
 #include <QGuiApplication>
 #include <cstdio>
-#include <cstring>
+#include <cstdlib>
 
+#include "app/command_line.h"
 #include "app/conversion_driver.h"
+#include "app/interrupt.h"
 #include "app/start_command.h"
-#include "convert/catalogue.h"
+#include "app/terminal_progress.h"
 #include "convert/messages.h"
 #include "engine/database.h"
-#include "engine/registry.h"
 #include "ui/main_dlg.h"
 
 namespace tabulor {
 
 namespace {
 
-void printUsage() {
-  std::printf(
-      "Tabulor 2.6: batch converter for tabular files\n\n"
-      "Usage:\n"
-      "  tabulor                            open the window\n"
-      "  tabulor SOURCE... FORMAT OUTDIR    convert without a window\n\n"
-      "SOURCE is a file or a pattern with * and ? (letter case ignored; quote it to let\n"
-      "Tabulor expand it); several sources may be given. FORMAT is one of:\n");
-  for (const auto& info : targetFormats()) {
-    static const char* const keywords[] = {"txt",           "htm, html",     "csv", "xls", "mdb",
-                                           "(window only)", "(window only)", "dbf", "wk1"};
-    std::printf("  %-15s %s\n", keywords[info.format], info.comboText);
+// Exit status of a command line that cannot be run as given.
+constexpr int UsageError = 2;
+// Exit status when the window cannot open.
+constexpr int NoWindow = 1;
+
+int usageError(const std::string& what) {
+  std::fprintf(stderr, "Tabulor: %s\n\n%s", what.c_str(), usageText().c_str());
+  return UsageError;
+}
+
+bool hasDisplay() {
+  for (const char* name : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"}) {
+    const char* value = std::getenv(name);
+    if (value && *value) return true;
   }
-  std::printf(
-      "An unknown FORMAT converts to text. Exit status: 0 finished, 1 an error ended the\n"
-      "run or a file was skipped or failed, 2 no file matched.\n");
+  return false;
+}
+
+void printNoWindow(const char* why) {
+  std::fprintf(stderr,
+               "Tabulor: cannot open the window: %s\n"
+               "To convert without a window, give the files, the format and the output "
+               "folder:\n\n%s",
+               why, usageText().c_str());
+}
+
+// Qt ends the program (abort) when its platform cannot start, for instance a display that
+// does not answer. Caught here while the application object is made, so the user reads why
+// and the usage instead of a core dump.
+void onQtMessage(QtMsgType type, const QMessageLogContext&, const QString& text) {
+  if (type == QtFatalMsg) {
+    printNoWindow(text.toLocal8Bit().constData());
+    std::fflush(stderr);
+    std::_Exit(NoWindow);
+  }
+  if (type != QtDebugMsg) std::fprintf(stderr, "%s\n", text.toLocal8Bit().constData());
 }
 
 }  // namespace
@@ -56,41 +77,54 @@ int CTabulorApp::InitInstance(int argc, char** argv) {
   // Ties the window to the installed desktop entry (its icon and menu name under Wayland).
   QGuiApplication::setDesktopFileName(QStringLiteral("tabulor"));
 
-  if (argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
-    printUsage();
+  const std::vector<std::string> args(argv + 1, argv + argc);
+  CommandLine line;
+  std::string error;
+  if (!parseCommandLine(args, &line, &error)) return usageError(error);
+  if (line.help) {
+    std::fputs(usageText().c_str(), stdout);
     return 0;
   }
-  if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
+  if (line.version) {
     std::printf("Tabulor 2.6\n");
     return 0;
   }
 
-  // Source, format and output folder are the first three arguments; the shell has split
-  // and unquoted them. With more, every argument but the last two is a source.
-  std::vector<std::string> args(argv + 1, argv + argc);
-  if (args.size() <= 3) {
-    if (!args.empty()) sourceArguments.push_back(args[0]);
-    if (args.size() > 1) formatArgument = args[1];
-    if (args.size() > 2) outputArgument = args[2];
-  } else {
-    sourceArguments.assign(args.begin(), args.end() - 2);
-    formatArgument = args[args.size() - 2];
-    outputArgument = args.back();
-  }
-
   const std::string folder = programFolder();
-  if (!sourceArguments.empty() && !sourceArguments.front().empty()) {
-    Database database;
-    StderrMessages messages;
-    ConversionContext ctx{folder, &database, &messages};
-    return runBatch(ctx, {sourceArguments, formatArgument, outputArgument});
+  if (args.empty()) {
+    if (!hasDisplay()) {
+      printNoWindow("there is no display (neither DISPLAY nor WAYLAND_DISPLAY is set)");
+      return NoWindow;
+    }
+    QtMessageHandler previous = qInstallMessageHandler(onQtMessage);
+    QApplication app(argc, argv);
+    qInstallMessageHandler(previous);
+    CMainDlg dialog(folder);
+    dialog.setStartRunner(runStartCommand);
+    dialog.exec();
+    return 0;
   }
 
-  QApplication app(argc, argv);
-  CMainDlg dialog(folder);
-  dialog.setStartRunner(runStartCommand);
-  dialog.exec();
-  return 0;
+  if (std::string wrong = checkConversionArguments(line); !wrong.empty()) return usageError(wrong);
+  // Source, format and output folder: the shell has split and unquoted them. With more
+  // than three, every argument but the last two is a source.
+  const std::vector<std::string>& positional = line.arguments;
+  sourceArguments.assign(positional.begin(), positional.end() - 2);
+  formatArgument = positional[positional.size() - 2];
+  outputArgument = positional.back();
+
+  InterruptHandler interrupt;
+  TerminalProgress progress(!line.quiet && ::isatty(STDERR_FILENO), interrupt.requested());
+  StderrMessages stderrMessages;
+  ProgressMessages messages(&stderrMessages, &progress);
+  Database database;
+  ConversionContext ctx{folder, &database, &messages};
+  ctx.listener = &progress;
+  const BatchStatus status = runBatch(ctx, {sourceArguments, formatArgument, outputArgument});
+  // Killed by a signal: the shell's convention, 128 + its number (130 for Ctrl+C).
+  if (status == BatchCancelled && interrupt.signalNumber() != 0)
+    return 128 + interrupt.signalNumber();
+  return status;
 }
 
 }  // namespace tabulor

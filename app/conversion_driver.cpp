@@ -1,6 +1,8 @@
 // The per-file rule and the batch run.
 #include "app/conversion_driver.h"
 
+#include <filesystem>
+
 #include "convert/database_engine_conversion.h"
 #include "convert/run_plan.h"
 #include "convert/spreadsheet_app_conversion.h"
@@ -39,46 +41,70 @@ class CountingMessages : public Messages {
 };
 
 // Tells the run's owner what happens and notes whether the current file was skipped or failed.
-class CountingListener : public RunListener {
+class CountingListener : public ForwardingListener {
  public:
-  explicit CountingListener(RunListener* inner) : inner_(inner) {}
+  using ForwardingListener::ForwardingListener;
   void fileStarted(size_t index, size_t count, const std::string& path) override {
     skipped = failed = false;
-    if (inner_) inner_->fileStarted(index, count, path);
+    ForwardingListener::fileStarted(index, count, path);
   }
   void fileSkipped(const std::string& path, const std::string& reason) override {
     skipped = true;
-    if (inner_) inner_->fileSkipped(path, reason);
+    ForwardingListener::fileSkipped(path, reason);
   }
   void fileFailed(const std::string& path, const std::string& reason) override {
     failed = true;
-    if (inner_) inner_->fileFailed(path, reason);
-  }
-  void notice(const std::string& path, const std::string& text) override {
-    if (inner_) inner_->notice(path, text);
+    ForwardingListener::fileFailed(path, reason);
   }
   bool skipped = false, failed = false;
-
- private:
-  RunListener* inner_;
 };
 
 // The command line's listener: every skipped file and notice as a message line.
-class MessageListener : public RunListener {
+class MessageListener : public ForwardingListener {
  public:
-  explicit MessageListener(Messages* messages) : messages_(messages) {}
+  MessageListener(Messages* messages, RunListener* inner)
+      : ForwardingListener(inner), messages_(messages) {}
   void fileSkipped(const std::string& path, const std::string& reason) override {
     messages_->show(path + " was skipped: " + reason, "Tabulor");
+    ForwardingListener::fileSkipped(path, reason);
   }
   void notice(const std::string& path, const std::string& text) override {
     messages_->show(path + ": " + text, "Tabulor");
+    ForwardingListener::notice(path, text);
   }
 
  private:
   Messages* messages_;
 };
 
+bool isCancel(const std::exception& e) {
+  const EngineError* engineError = dynamic_cast<const EngineError*>(&e);
+  return engineError && engineError->kind() == ErrorKind::Cancelled;
+}
+
+std::string quoted(const std::string& text) {
+  return "\"" + text + "\"";
+}
+
+// Why a source pattern matched nothing, for the command line.
+std::string noMatchText(const std::string& source) {
+  std::error_code ec;
+  if (!source.empty() && std::filesystem::is_directory(source, ec))
+    return "no file matches " + quoted(source) + ": it is a folder; to convert its files give " +
+           "a pattern such as " + quoted(normaliseOutputFolder(source) + "/*");
+  return "no file matches " + quoted(source);
+}
+
 }  // namespace
+
+std::string summaryCounts(const RunSummary& summary) {
+  std::string text = std::to_string(summary.converted) +
+                     (summary.converted == 1 ? " file" : " files") + " converted, " +
+                     std::to_string(summary.skipped) + " skipped, " +
+                     std::to_string(summary.failed) + " failed";
+  if (summary.notStarted > 0) text += ", " + std::to_string(summary.notStarted) + " not started";
+  return text;
+}
 
 RunSummary runConversions(ConversionContext& ctx, const std::vector<std::string>& sources,
                           const std::string& outputFolder, TargetFormat format) {
@@ -91,10 +117,21 @@ RunSummary runConversions(ConversionContext& ctx, const std::vector<std::string>
 
   RunSummary summary;
   for (size_t index = 0; index < sources.size(); ++index) {
+    if (counting.cancelRequested()) {
+      summary.cancelled = true;
+      summary.notStarted = static_cast<int>(sources.size() - index);
+      return summary;
+    }
     counting.fileStarted(index, sources.size(), sources[index]);
     try {
       convertOneFile(local, sources[index], folder, format);
     } catch (const std::exception& e) {
+      summary.notStarted = static_cast<int>(sources.size() - index - 1);
+      if (isCancel(e)) {
+        summary.cancelled = true;
+        summary.cancelledFile = sources[index];
+        return summary;
+      }
       // A statement error ends the run; anything else that ends a file (out of memory, a
       // file-system failure) ends it the same way rather than the program.
       const EngineError* engineError = dynamic_cast<const EngineError*>(&e);
@@ -103,7 +140,6 @@ RunSummary runConversions(ConversionContext& ctx, const std::vector<std::string>
       counting.fileFailed(sources[index], text);
       ++summary.failed;
       summary.ended = true;
-      summary.notStarted = static_cast<int>(sources.size() - index - 1);
       return summary;
     }
     if (counting.skipped)
@@ -117,20 +153,32 @@ RunSummary runConversions(ConversionContext& ctx, const std::vector<std::string>
 }
 
 BatchStatus runBatch(ConversionContext& ctx, const BatchArguments& args) {
+  CountingMessages counting(ctx.messages);
   std::vector<std::string> scannedPaths;
-  for (const std::string& source : args.sources)
+  for (const std::string& source : args.sources) {
+    const size_t before = scannedPaths.size();
     if (!source.empty()) scanFolder(scannedPaths, "", source, "*.XLS");
+    if (scannedPaths.size() == before) counting.show(noMatchText(source), "Tabulor");
+  }
 
   TargetFormat format = formatFromKeyword(args.format).value_or(FormatText);
   if (scannedPaths.empty()) return BatchNoFiles;
 
-  CountingMessages counting(ctx.messages);
   // Skips count through the summary; a notice alone does not fail the run.
-  MessageListener printing(ctx.messages);
+  MessageListener printing(ctx.messages, ctx.listener);
   ConversionContext local = ctx;
   local.messages = &counting;
-  if (!local.listener) local.listener = &printing;
+  local.listener = &printing;
   RunSummary summary = runConversions(local, scannedPaths, args.output, format);
+  if (summary.cancelled) {
+    if (ctx.messages)
+      ctx.messages->show(
+          "Conversion cancelled" +
+              (summary.cancelledFile.empty() ? std::string() : " during " + summary.cancelledFile) +
+              ": " + summaryCounts(summary),
+          "Tabulor");
+    return BatchCancelled;
+  }
   return counting.count > 0 || summary.skipped > 0 || summary.failed > 0 ? BatchFailed
                                                                          : BatchFinished;
 }

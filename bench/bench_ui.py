@@ -3,9 +3,19 @@
 choosing a folder of 10,000 files (the file list fills) and for highlighting a 100 MB CSV
 and a 60,000-row workbook (the preview fills; it reads two records whatever the size).
 Targets: list under 1 s, preview under 100 ms. Runs the bench_ui program offscreen, three
-times each, and prints the best and the median with the process's peak memory."""
+times each, and prints the best and the median with the process's peak memory.
+
+Then the run of a Start: the longest time the window's event loop is blocked while a batch
+of 2,000 CSV files is converted (target under 100 ms), and what progress reporting costs on
+the conversion of a 1,000,000-row CSV to text (target under 3%): the conversion without any
+listener, by Start in the window (worker, progress dialog) and as the command line on a
+terminal, interleaved, best of five each, in processor time (steady on a shared machine)
+and on the clock.
+
+usage: bench/bench_ui.py [--skip-window-paths] [--skip-run]"""
 
 import os
+import shutil
 import statistics
 import subprocess
 import sys
@@ -60,10 +70,92 @@ def run(args):
     return min(times), statistics.median(times), max(peaks), detail
 
 
+def make_batch(path, count):
+    """`count` small CSV files (20 rows each) in a folder of their own."""
+    os.makedirs(path, exist_ok=True)
+    if len(os.listdir(path)) == count:
+        return path
+    for i in range(count):
+        with open(os.path.join(path, f"part{i:04d}.csv"), "w") as f:
+            f.write("id,name,qty\n" + "".join(f"{r},item {r},{r * i % 97}\n" for r in range(20)))
+    return path
+
+
+def bench_env():
+    env = dict(os.environ, QT_QPA_PLATFORM=os.environ.get("QT_QPA_PLATFORM", "offscreen"))
+    if "XDG_RUNTIME_DIR" not in env:
+        env["XDG_RUNTIME_DIR"] = f"/tmp/runtime-{os.getuid()}"
+        os.makedirs(env["XDG_RUNTIME_DIR"], mode=0o700, exist_ok=True)
+    return env
+
+
+def run_batch():
+    folder = make_batch(os.path.join(benchlib.DATA, "ui-batch-2000"), 2000)
+    out = os.path.join(benchlib.DATA, "ui-batch-out")
+    print("\n== Start of a 2,000-file batch (CSV to CSV): the longest event-loop block")
+    print(f"{'run':<6}{'blocked ms':>12}{'target ms':>11}{'files':>7}{'seconds':>9}  result")
+    for n in range(1, 4):
+        shutil.rmtree(out, ignore_errors=True)
+        os.makedirs(out)
+        proc = subprocess.run([BENCH, "batch", folder, out], env=bench_env(),
+                              capture_output=True, text=True)
+        line = proc.stdout.split()
+        if proc.returncode != 0 or len(line) < 4:
+            print(f"{n:<6}{'failed':>12}  {proc.stderr[-200:]}")
+            continue
+        blocked, files, seconds = float(line[1]), int(line[2]), float(line[3])
+        verdict = "ok" if blocked < 100 and files == 2000 else "over target"
+        print(f"{n:<6}{blocked:12.1f}{100:11.0f}{files:7d}{seconds:9.1f}  {verdict}")
+    shutil.rmtree(out, ignore_errors=True)
+
+
+def run_rows(reps=5):
+    src = benchlib.make_csv(os.path.join(benchlib.DATA, "text-1000000", "orders.csv"), 1_000_000)
+    out = os.path.join(benchlib.DATA, "ui-rows-out")
+    os.makedirs(out, exist_ok=True)
+    variants = ["none", "window", "terminal"]
+    wall = {v: [] for v in variants}
+    cpu = {v: [] for v in variants}
+    for _ in range(reps):
+        for v in variants:
+            proc = subprocess.run([BENCH, "rows", v, src, out], env=bench_env(),
+                                  capture_output=True, text=True)
+            line = proc.stdout.split()
+            if proc.returncode != 0 or len(line) < 3:
+                print(f"  ! rows {v} failed: {proc.stderr[-200:]}")
+                continue
+            wall[v].append(float(line[1]))
+            cpu[v].append(float(line[2]))
+    shutil.rmtree(out, ignore_errors=True)
+    if not all(cpu[v] for v in variants):
+        return
+    print(f"\n== Progress reporting on 1,000,000 rows (CSV to text), best of {reps}")
+    print(f"{'conversion':<36}{'cpu s':>8}{'cost':>8}{'clock s':>9}{'cost':>8}{'rows/s':>12}  result")
+    base_cpu, base_wall = min(cpu["none"]), min(wall["none"])
+    names = {"none": "without a listener (no row hook)",
+             "window": "Start in the window (worker)",
+             "terminal": "command line, progress line"}
+    for v in variants:
+        c, w = min(cpu[v]), min(wall[v])
+        cost_c, cost_w = (c / base_cpu - 1) * 100, (w / base_wall - 1) * 100
+        verdict = "" if v == "none" else ("ok" if cost_c < 3 else "over target")
+        print(f"{names[v]:<36}{c:8.3f}{cost_c:7.1f}%{w:9.3f}{cost_w:7.1f}%"
+              f"{1_000_000 / w:12,.0f}  {verdict}")
+
+
 def main():
+    args = sys.argv[1:]
     if not os.path.exists(BENCH):
         sys.exit("build bench_ui first: cmake --build build --target bench_ui")
     os.makedirs(benchlib.DATA, exist_ok=True)
+    if "--skip-window-paths" not in args:
+        window_paths()
+    if "--skip-run" not in args:
+        run_batch()
+        run_rows()
+
+
+def window_paths():
     folder = make_folder(os.path.join(benchlib.DATA, "ui-10000-files"), 10000)
     csv_dir = os.path.join(benchlib.DATA, "ui-csv")
     csv = benchlib.make_csv(os.path.join(csv_dir, "big.csv"), 1_000_000)

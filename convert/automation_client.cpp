@@ -56,6 +56,9 @@ bool AutomationClient::create(const std::string& helperPath, int code, int creat
   if (pid == 0) {
     // Only async-signal-safe calls between fork and exec.
     ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+    // A process group of its own: Ctrl+C in a terminal reaches tabulor alone, which stops
+    // between calls and releases the application, rather than the helper dying mid-call.
+    ::setpgid(0, 0);
     if (::getppid() != parent) ::_exit(127);
     ::dup2(fds[1], 0);
     ::dup2(fds[1], 1);

@@ -170,6 +170,29 @@ std::string replacedAll(std::string text, const std::string& from, const std::st
   return text;
 }
 
+// Hands the rows a statement copies to the run's listener and its cancel request back to the
+// statement, for as long as it lives.
+class ListenerRowProgress : public RowProgress {
+ public:
+  ListenerRowProgress(Database& db, RunListener* listener)
+      : db_(db), listener_(listener), previous_(db.rowProgress()) {
+    if (listener_) db_.setRowProgress(this);
+  }
+  ~ListenerRowProgress() override { db_.setRowProgress(previous_); }
+  ListenerRowProgress(const ListenerRowProgress&) = delete;
+  ListenerRowProgress& operator=(const ListenerRowProgress&) = delete;
+
+  bool rowsCopied(int64_t rows) override {
+    listener_->rowsWritten(rows);
+    return !listener_->cancelRequested();
+  }
+
+ private:
+  Database& db_;
+  RunListener* listener_;
+  RowProgress* previous_;
+};
+
 void copyTemplate(const std::string& from, const std::string& to) {
   std::error_code ec;
   if (!std::filesystem::copy_file(from, to, ec))
@@ -221,6 +244,7 @@ int ConvertWithDatabaseEngine(ConversionContext& ctx, const std::string& sourceP
   // this conversion's own schema.ini never meets one the user keeps there.
   const bool oneFile = format == FormatXls || format == FormatMdb;
   int written = 0;
+  ListenerRowProgress progress(db, ctx.listener);
   try {
     StagingFolder staging(outputFolder);
     const std::string schemaIni = joinPath(staging.path(), SchemaIni);
@@ -232,6 +256,7 @@ int ConvertWithDatabaseEngine(ConversionContext& ctx, const std::string& sourceP
         if (format == FormatText &&
             !writePrivateProfileString(schemaIni, table.fileName, "Format", "TabDelimited"))
           throw EngineError(ErrorKind::Io, "Cannot write " + schemaIni);
+        if (ctx.listener) ctx.listener->tableStarted(sourcePath, table.source);
         try {
           db.Execute(databaseStatement(format, staging.path(), table.fileName, table.target,
                                        table.source + open.suffix),

@@ -93,19 +93,25 @@ int ConvertWithSpreadsheetApp(ConversionContext& ctx, const std::string& sourceP
     std::vector<std::string> reply = app.call({"count"});
     const long count = reply.empty() ? 0 : std::strtol(reply[0].c_str(), nullptr, 10);
     // Every output is named and claimed before the first is written.
-    std::vector<std::pair<long, std::string>> saves;  // (sheet index, output path)
+    struct Save {
+      long sheetIdx;
+      std::string sheet, path;
+    };
+    std::vector<Save> saves;
     if (format == FormatXls) {
       // The save writes the whole workbook, so one is enough.
-      if (count > 0) saves.emplace_back(1, spreadsheetOutputPath(format, outputFolder, base, ""));
+      if (count > 0)
+        saves.push_back({1, "", spreadsheetOutputPath(format, outputFolder, base, "")});
     } else if (validFormat) {
       for (long sheetIdx = 1; sheetIdx <= count; ++sheetIdx) {
         reply = app.call({"name", std::to_string(sheetIdx)});
         const std::string sheet = reply.empty() ? std::string() : reply[0];
-        saves.emplace_back(sheetIdx, spreadsheetOutputPath(format, outputFolder, base, sheet));
+        saves.push_back(
+            {sheetIdx, sheet, spreadsheetOutputPath(format, outputFolder, base, sheet)});
       }
     }
     std::vector<std::string> outputs;
-    for (const auto& save : saves) outputs.push_back(save.second);
+    for (const auto& save : saves) outputs.push_back(save.path);
     RunPlan::Claim claim;
     try {
       claim = plan.claim(sourcePath, outputs);
@@ -115,13 +121,24 @@ int ConvertWithSpreadsheetApp(ConversionContext& ctx, const std::string& sourceP
       if (ctx.listener) ctx.listener->fileSkipped(sourcePath, e.description());
       return 1;
     }
-    for (const auto& [sheetIdx, path] : saves)
-      app.call({"save", std::to_string(sheetIdx), std::to_string(code), path});
+    for (const Save& save : saves) {
+      // A call to the application cannot be stopped halfway; a cancel takes effect between
+      // saves, and every sheet saved before it stays.
+      if (ctx.listener && ctx.listener->cancelRequested()) {
+        app.release();
+        throw EngineError(ErrorKind::Cancelled,
+                          "The conversion of " + sourcePath + " was cancelled before " + save.path);
+      }
+      if (ctx.listener) ctx.listener->tableStarted(sourcePath, save.sheet);
+      app.call({"save", std::to_string(save.sheetIdx), std::to_string(code), save.path});
+    }
     app.call({"close"});
   } catch (const AutomationError& error) {
     showFailure(ctx.messages, error);
     if (ctx.listener) ctx.listener->fileFailed(sourcePath, error.description);
   } catch (const std::exception& e) {
+    const EngineError* engineError = dynamic_cast<const EngineError*>(&e);
+    if (engineError && engineError->kind() == ErrorKind::Cancelled) throw;
     if (ctx.messages) ctx.messages->show("General Exception caught.", "Catch-All");
     if (ctx.listener) ctx.listener->fileFailed(sourcePath, e.what());
   }

@@ -19,6 +19,12 @@ const Driver& driverFor(const std::string& isam) {
   return *driver;
 }
 
+EngineError cancelled(const std::string& table, int64_t rows) {
+  return EngineError(
+      ErrorKind::Cancelled,
+      "The conversion was cancelled after " + std::to_string(rows) + " rows of the table " + table);
+}
+
 }  // namespace
 
 Database::Database() = default;
@@ -87,6 +93,7 @@ int64_t Database::Execute(const std::string& statement, int /*options*/) {
     // limit before it creates anything.
     int64_t rows = 0;
     while (cursor->next(row)) {
+      if (progress_ && !progress_->rowsCopied(0)) throw cancelled(stmt.sourceTable, 0);
       for (size_t i = 0; i < row.size() && i < schema.fields.size(); ++i)
         accumulateStats(schema.fields[i].stats, row[i]);
       ++rows;
@@ -98,9 +105,12 @@ int64_t Database::Execute(const std::string& statement, int /*options*/) {
   std::unique_ptr<TableWriter> writer = target.createTable(stmt.database, stmt.targetTable, schema);
   int64_t copied = 0;
   while (cursor->next(row)) {
+    if (progress_ && !progress_->rowsCopied(copied)) throw cancelled(stmt.sourceTable, copied);
     writer->appendRow(row);
     ++copied;
   }
+  if (progress_ && !progress_->rowsCopied(copied)) throw cancelled(stmt.sourceTable, copied);
+  // The writer that goes without finish() removes what it wrote.
   writer->finish();
   return copied;
 }

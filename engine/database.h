@@ -18,6 +18,17 @@ namespace tabulor {
 // Execute option: fail the statement on any error (the only mode the engine has).
 inline constexpr int dbFailOnError = 128;
 
+// What Execute tells its owner while it copies rows, and how the owner stops it. Called on
+// the thread that runs the statement, once per row: keep it cheap.
+class RowProgress {
+ public:
+  virtual ~RowProgress() = default;
+  // `rows` rows of the running statement are written. Returning false ends the statement
+  // at this row boundary with EngineError(Cancelled), exactly as a failing statement ends:
+  // the table being written is removed.
+  virtual bool rowsCopied(int64_t rows) = 0;
+};
+
 class Database {
  public:
   Database();
@@ -36,8 +47,14 @@ class Database {
   TableDefInfo GetTableDefInfo(int index);
 
   // Runs a SELECT * INTO statement whose source table belongs to this database.
-  // Returns the number of records copied. Throws EngineError.
+  // Returns the number of records copied. Throws EngineError; EngineError(Cancelled) when
+  // the row progress asked it to stop.
   int64_t Execute(const std::string& statement, int options = dbFailOnError);
+
+  // Who hears of the rows Execute copies and may stop it; nullptr (the default) for nobody.
+  // Not owned.
+  void setRowProgress(RowProgress* progress) { progress_ = progress; }
+  RowProgress* rowProgress() const { return progress_; }
 
   // The opened source, for Recordset.
   SourceDatabase& source();
@@ -50,6 +67,7 @@ class Database {
   std::string name_;
   std::vector<TableDefInfo> tables_;
   bool tablesLoaded_ = false;
+  RowProgress* progress_ = nullptr;
 };
 
 class Recordset {

@@ -16,6 +16,7 @@ enum class ErrorKind : int {
   Syntax = 3006,       // a statement the engine does not understand
   Exists = 3007,       // the target table exists already
   NoFields = 3008,     // a table without fields, which the target format cannot hold
+  Cancelled = 3009,    // the owner of the statement asked it to stop (the user cancelled)
 };
 
 class EngineError : public std::runtime_error {

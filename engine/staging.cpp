@@ -84,12 +84,7 @@ StagedFile::~StagedFile() {
 void StagedFile::commit() {
   const int fd = fd_;
   fd_ = -1;
-  // fsync first: a file system that reserves blocks lazily reports a full disk only here.
-  if (::fsync(fd) != 0 && errno != EINVAL) {
-    int error = errno;
-    ::close(fd);
-    failIo("write", finalPath_, error);
-  }
+  // close() is where a network file system reports the writes it could not make.
   if (::close(fd) != 0) failIo("write", finalPath_, errno);
   if (::rename(stagingPath_.c_str(), finalPath_.c_str()) != 0) failIo("write", finalPath_, errno);
   committed_ = true;

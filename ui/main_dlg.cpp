@@ -1,15 +1,12 @@
-// The main window: controls, initialisation, layout, window state and the handlers of the
-// source browser, preview and output settings. The conversion of a Start runs through the
-// StartRunner the application sets.
+// The main window: controls and their wiring, initialisation, layout, window state, the About
+// box and the preview. The source browser (source_browser.cpp), the output settings
+// (output_settings.cpp) and Start with its run (start_run.cpp) have files of their own.
 #include "ui/main_dlg.h"
-
-#include <sys/stat.h>
 
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
 #include <QDesktopServices>
-#include <QFileIconProvider>
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QLabel>
@@ -17,9 +14,10 @@
 #include <QPushButton>
 #include <QResizeEvent>
 #include <QSettings>
+#include <QStyle>
+#include <QStyleOptionButton>
 #include <QTreeWidgetItem>
 #include <algorithm>
-#include <unordered_map>
 
 #include "grid/grid_ctrl.h"
 #include "preview/cell_format.h"
@@ -27,8 +25,10 @@
 #include "ui/about_dlg.h"
 #include "ui/app_icon.h"
 #include "ui/control_ids.h"
+#include "ui/conversion_run.h"
 #include "ui/dialog_units.h"
 #include "ui/folder_dialog.h"
+#include "ui/main_dlg_internal.h"
 #include "ui/qt_messages.h"
 #include "ui/shell_tree_ctrl.h"
 #include "ui/source_list_ctrl.h"
@@ -36,18 +36,37 @@
 
 namespace tabulor {
 
+using main_dlg::qs;
+using main_dlg::SettingsGroup;
+
 namespace {
 
-constexpr const char* SettingsGroup = "Settings2";
 constexpr int ComboHeight = 21;
-constexpr int EntryRole = Qt::UserRole + 1;
 
-QString qs(const std::string& s) {
-  return QString::fromStdString(s);
+// Shows a table's name on its button: cut at the end when it does not fit (a centred text
+// would lose both ends), the whole name in the tooltip, and "&" shown as itself rather than
+// as a shortcut mark.
+void setSheetButtonText(QPushButton* button, const QString& name, bool tooltip = true) {
+  QStyleOptionButton option;
+  option.initFrom(button);
+  option.text = name;
+  const QRect contents =
+      button->style()->subElementRect(QStyle::SE_PushButtonContents, &option, button);
+  // A pressed (checked) button draws its label a few pixels off.
+  const int room = contents.width() - 6;
+  QString shown = button->fontMetrics().elidedText(name, Qt::ElideRight, room);
+  button->setText(shown.replace(QLatin1Char('&'), QStringLiteral("&&")));
+  button->setToolTip(tooltip ? name : QString());
 }
 
-FileEntry* entryOf(const QTreeWidgetItem* item) {
-  return item ? reinterpret_cast<FileEntry*>(item->data(0, EntryRole).value<quintptr>()) : nullptr;
+// The table buttons as the template has them: "Sheet1", "Sheet2", released and disabled.
+void resetSheetButtons(QPushButton* sheet1, QPushButton* sheet2) {
+  setSheetButtonText(sheet1, QStringLiteral("Sheet1"), false);
+  setSheetButtonText(sheet2, QStringLiteral("Sheet2"), false);
+  for (QPushButton* b : {sheet1, sheet2}) {
+    b->setChecked(false);
+    b->setEnabled(false);
+  }
 }
 
 // Edges of a child widget in its parent's coordinates, right and bottom exclusive.
@@ -55,13 +74,6 @@ EdgeRect edgesOf(const QWidget* w) {
   const QRect g = w->geometry();
   return {g.x(), g.y(), g.x() + g.width(), g.y() + g.height()};
 }
-
-// Type description and icon by extension, looked up once per extension: building the list
-// opens no file.
-struct FileTypeInfo {
-  QString typeName;
-  QIcon icon;
-};
 
 }  // namespace
 
@@ -74,11 +86,16 @@ CMainDlg::CMainDlg(std::string programFolder, QWidget* parent)
   runFolderDialog = [](CFolderDialog& dialog) { return dialog.DoModal(); };
   openUrl = [](const QUrl& url) { return QDesktopServices::openUrl(url); };
   OnInitDialog();
+  run_ = std::make_unique<ConversionRun>(this);
+  connect(run_.get(), &ConversionRun::finished, this, &CMainDlg::OnRunFinished);
 }
 
 CMainDlg::~CMainDlg() {
+  // A run still going is cancelled and waited for before anything it reports to goes.
+  run_.reset();
   if (!stateSaved_) {
     bMaximized_ = isMaximized() ? 0x01000000 : 0;
+    recordPosition();
     saveWindowState();
   }
 }
@@ -396,9 +413,33 @@ void CMainDlg::saveWindowState() {
   settings.sync();
 }
 
+void CMainDlg::recordPosition() {
+  // The position is known only once the window is shown (a window manager places it then);
+  // a maximised or minimised window keeps the position it had before.
+  if (isVisible() && !isMaximized() && !isMinimized() && !isFullScreen())
+    ptMainDlgPos_ = frameGeometry().topLeft();
+}
+
+void CMainDlg::moveEvent(QMoveEvent* event) {
+  QDialog::moveEvent(event);
+  recordPosition();
+}
+
+void CMainDlg::showEvent(QShowEvent* event) {
+  QDialog::showEvent(event);
+  recordPosition();
+}
+
 void CMainDlg::done(int result) {
+  if (runGoing()) {
+    closeAfterRun_ = true;
+    closeResult_ = result;
+    run_->cancel();
+    return;
+  }
   if (!stateSaved_) {
     bMaximized_ = isMaximized() ? 0x01000000 : 0;
+    recordPosition();
     saveWindowState();
     stateSaved_ = true;
   }
@@ -408,199 +449,6 @@ void CMainDlg::done(int result) {
 void CMainDlg::OnAbout() {
   CAboutDlg about(this);
   about.exec();
-}
-
-// ---- Source browser ---------------------------------------------------------------------
-
-void CMainDlg::OnTreeSelChanged() {
-  browsedFolder_ = tree_->GetSelectedPath();
-  showFolder(browsedFolder_);
-}
-
-void CMainDlg::OnFilterChanged(int position) {
-  if (position >= 0 && position < static_cast<int>(sourceFilters().size()))
-    filterPattern_ = sourceFilters()[static_cast<size_t>(position)].pattern;
-  showFolder(browsedFolder_);
-}
-
-void CMainDlg::showFolder(const std::string& folder) {
-  scannedPaths_.clear();
-  scanFolder(scannedPaths_, folder, "", filterPattern_);
-  // Rows come in the order of the lower-cased paths; the paths themselves keep their case.
-  std::vector<std::pair<std::string, std::string>> keyed;
-  keyed.reserve(scannedPaths_.size());
-  for (auto& path : scannedPaths_) {
-    std::string key = path;
-    std::transform(key.begin(), key.end(), key.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    keyed.emplace_back(std::move(key), std::move(path));
-  }
-  std::stable_sort(keyed.begin(), keyed.end(),
-                   [](const auto& a, const auto& b) { return a.first < b.first; });
-  for (size_t i = 0; i < keyed.size(); ++i) scannedPaths_[i] = std::move(keyed[i].second);
-  fillFileList();
-}
-
-void CMainDlg::fillFileList() {
-  QApplication::setOverrideCursor(Qt::WaitCursor);
-  list_->setUpdatesEnabled(false);
-  inFill_ = true;
-  const bool blocked = list_->blockSignals(true);
-  list_->clear();
-  fileEntries_.clear();
-
-  QMimeDatabase mimeDatabase;
-  QFileIconProvider iconProvider;
-  const QIcon fileIcon = iconProvider.icon(QFileIconProvider::File);
-  std::unordered_map<std::string, FileTypeInfo> types;
-
-  QList<QTreeWidgetItem*> items;
-  items.reserve(static_cast<qsizetype>(scannedPaths_.size()));
-  for (const std::string& path : scannedPaths_) {
-    struct stat st;
-    if (::stat(path.c_str(), &st) != 0) continue;  // gone since the scan
-    auto entry = std::make_unique<FileEntry>();
-    const size_t slash = path.rfind('/');
-    entry->fileName = slash == std::string::npos ? path : path.substr(slash + 1);
-    entry->fileSize = static_cast<int64_t>(st.st_size);
-    entry->modifiedTime = st.st_mtime;
-
-    const size_t dot = entry->fileName.rfind('.');
-    std::string ext = dot == std::string::npos ? std::string() : entry->fileName.substr(dot);
-    std::transform(ext.begin(), ext.end(), ext.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    auto found = types.find(ext);
-    if (found == types.end()) {
-      const QMimeType mime =
-          mimeDatabase.mimeTypeForFile(qs(entry->fileName), QMimeDatabase::MatchExtension);
-      FileTypeInfo info{mime.comment(), QIcon::fromTheme(mime.iconName(), fileIcon)};
-      if (ext.empty() || mime.isDefault()) {
-        // No registered type: the way a desktop names it, "XYZ File" or "File".
-        std::string upper = ext.empty() ? "" : ext.substr(1);
-        std::transform(upper.begin(), upper.end(), upper.begin(),
-                       [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
-        info.typeName = upper.empty() ? QStringLiteral("File") : qs(upper + " File");
-      }
-      found = types.emplace(ext, std::move(info)).first;
-    }
-    entry->typeName = found->second.typeName.toStdString();
-
-    auto* item = new QTreeWidgetItem;
-    item->setText(0, qs(entry->fileName));
-    item->setIcon(0, found->second.icon);
-    item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable);
-    item->setCheckState(0, Qt::Unchecked);
-    item->setText(1, qs(sizeText(entry->fileSize)));
-    item->setTextAlignment(1, Qt::AlignRight | Qt::AlignVCenter);
-    item->setText(2, found->second.typeName);
-    item->setText(3, qs(modifiedText(entry->modifiedTime)));
-    item->setData(0, EntryRole, QVariant::fromValue(reinterpret_cast<quintptr>(entry.get())));
-    items.push_back(item);
-    fileEntries_.push_back(std::move(entry));
-  }
-  list_->addTopLevelItems(items);
-
-  list_->blockSignals(blocked);
-  inFill_ = false;
-  if (!items.isEmpty()) updateCountText();
-  list_->setUpdatesEnabled(true);
-  QApplication::restoreOverrideCursor();
-}
-
-void CMainDlg::updateCountText() {
-  int ticked = 0;
-  for (int i = 0, n = list_->topLevelItemCount(); i < n; ++i)
-    if (list_->topLevelItem(i)->checkState(0) == Qt::Checked) ++ticked;
-  countText_->setText(QStringLiteral("%1 files selected").arg(ticked));
-}
-
-QTreeWidgetItem* CMainDlg::singleSelectedRow() const {
-  const QList<QTreeWidgetItem*> selected = list_->selectedItems();
-  return selected.size() == 1 ? selected.front() : nullptr;
-}
-
-void CMainDlg::OnListItemChanged(QTreeWidgetItem* item) {
-  if (inFill_) return;
-  updateCountText();
-  // Ticking or unticking the highlighted row reloads its preview.
-  if (item && item->isSelected() && singleSelectedRow() == item && entryOf(item)) {
-    const std::string path = browsedFolder_ + "/" + item->text(0).toStdString();
-    loadPreview(path, 1, classifySource(path));
-  }
-}
-
-void CMainDlg::OnListSelectionChanged() {
-  if (inFill_) return;
-  updateCountText();
-  QTreeWidgetItem* row = singleSelectedRow();
-  if (!row || !entryOf(row)) return;
-  const std::string path = browsedFolder_ + "/" + row->text(0).toStdString();
-  loadPreview(path, 1, classifySource(path));
-}
-
-void CMainDlg::OnColumnClick(int column) {
-  listSortAscending_ = column == listSortColumn_ ? !listSortAscending_ : true;
-  listSortColumn_ = column;
-
-  QTreeWidgetItem* current = list_->currentItem();
-  const QList<QTreeWidgetItem*> selected = list_->selectedItems();
-  QList<QTreeWidgetItem*> items = list_->invisibleRootItem()->takeChildren();
-  std::stable_sort(items.begin(), items.end(), [this](QTreeWidgetItem* a, QTreeWidgetItem* b) {
-    return compareEntries(*entryOf(a), *entryOf(b), listSortColumn_, listSortAscending_) < 0;
-  });
-  // Sorting moves rows; it selects nothing new and loads no preview.
-  QSignalBlocker blockSelection(list_->selectionModel());
-  const bool blocked = list_->blockSignals(true);
-  list_->addTopLevelItems(items);
-  if (current) list_->setCurrentItem(current, 0, QItemSelectionModel::NoUpdate);
-  for (QTreeWidgetItem* item : selected) item->setSelected(true);
-  list_->blockSignals(blocked);
-}
-
-void CMainDlg::OnOpenFile() {
-  QTreeWidgetItem* row = singleSelectedRow();
-  if (!row) return;
-  openUrl(QUrl::fromLocalFile(qs(browsedFolder_ + "/" + row->text(0).toStdString())));
-}
-
-void CMainDlg::setCheckOfRows(bool selectedOnly, bool checked) {
-  QApplication::setOverrideCursor(Qt::WaitCursor);
-  QTreeWidgetItem* changedSelected = nullptr;
-  {
-    const bool blocked = list_->blockSignals(true);
-    for (int i = 0, n = list_->topLevelItemCount(); i < n; ++i) {
-      QTreeWidgetItem* item = list_->topLevelItem(i);
-      if (selectedOnly && !item->isSelected()) continue;
-      const Qt::CheckState state = checked ? Qt::Checked : Qt::Unchecked;
-      if (item->checkState(0) == state) continue;
-      item->setCheckState(0, state);
-      if (item->isSelected()) changedSelected = item;
-    }
-    list_->blockSignals(blocked);
-  }
-  // One notification for the whole change: the count, and the preview of a single
-  // highlighted row whose tick changed.
-  updateCountText();
-  OnListItemChanged(changedSelected);
-  QApplication::restoreOverrideCursor();
-}
-
-void CMainDlg::OnListCommand(int id) {
-  switch (id) {
-    case IdCmdOpen:
-      OnOpenFile();
-      break;
-    case IdCmdCheck:
-    case IdCmdUncheck:
-      setCheckOfRows(true, id == IdCmdCheck);
-      break;
-    case IdCmdCheckAll:
-    case IdCmdUncheckAll:
-      setCheckOfRows(false, id == IdCmdCheckAll);
-      break;
-    default:
-      break;
-  }
 }
 
 // ---- Preview ---------------------------------------------------------------------------
@@ -623,16 +471,19 @@ void CMainDlg::resetPreviewGrid() {
   for (int col = 1; col <= 4; ++col) grid_->SetColumnWidth(col, 100);
 }
 
+void CMainDlg::clearPreview() {
+  resetPreviewGrid();
+  grid_->SetRedraw(true, false);
+  previewPath_.clear();
+  previewTables_.clear();
+  resetSheetButtons(sheet1_, sheet2_);
+}
+
 void CMainDlg::loadPreview(const std::string& path, int sheet, SourceKind kind) {
   if (path.empty()) return;
   resetPreviewGrid();
   previewTables_.clear();
-  sheet1_->setText(QStringLiteral("Sheet1"));
-  sheet2_->setText(QStringLiteral("Sheet2"));
-  for (QPushButton* b : {sheet1_, sheet2_}) {
-    b->setChecked(false);
-    b->setEnabled(false);
-  }
+  resetSheetButtons(sheet1_, sheet2_);
 
   const PreviewData data = readPreview(database_, path, browsedFolder_, sheet, kind);
   if (!data.opened) {
@@ -642,11 +493,11 @@ void CMainDlg::loadPreview(const std::string& path, int sheet, SourceKind kind) 
   previewPath_ = path;
   previewTables_ = data.tables;
   if (!data.tables.empty()) {
-    sheet1_->setText(qs(data.tables[0]));
+    setSheetButtonText(sheet1_, qs(data.tables[0]));
     sheet1_->setEnabled(true);
   }
   if (data.tables.size() >= 2) {
-    sheet2_->setText(qs(data.tables[1]));
+    setSheetButtonText(sheet2_, qs(data.tables[1]));
     sheet2_->setEnabled(true);
   }
   if (!data.sheetShown) {
@@ -669,105 +520,6 @@ void CMainDlg::OnSheet(int sheet) {
   // A click toggles a checkable button by itself; the load decides the pressed look, so
   // a load that did not happen (no previous source) leaves the button released.
   if (previewPath_.empty()) (sheet == 1 ? sheet1_ : sheet2_)->setChecked(false);
-}
-
-// ---- Output settings -------------------------------------------------------------------
-
-int CMainDlg::findPrefix(const QString& text) const {
-  // The list box's own prefix search from position 0: items after it first, then 0.
-  const int n = folderCombo_->count();
-  for (int k = 1; k <= n; ++k) {
-    const int i = k % n;
-    if (folderCombo_->itemText(i).startsWith(text, Qt::CaseInsensitive)) return i;
-  }
-  return -1;
-}
-
-void CMainDlg::writeOutputFolderText() {
-  folderCombo_->setCurrentIndex(folderCombo_->findText(qs(outputFolderText_), Qt::MatchExactly));
-}
-
-void CMainDlg::readControls() {
-  formatIndex_ = static_cast<TargetFormat>(std::max(0, formatCombo_->currentIndex()));
-  outputFolderText_ =
-      folderCombo_->currentIndex() >= 0 ? folderCombo_->currentText().toStdString() : "";
-}
-
-void CMainDlg::fillRecentFolders() {
-  QSettings settings;
-  settings.beginGroup(QLatin1String(SettingsGroup));
-  recentFoldersRead_.clear();
-  for (int i = 1; i <= 5; ++i) {
-    const QString fallback = i == 1 ? QLatin1String(OriginalDirectory) : QString();
-    recentFoldersRead_.push_back(
-        settings.value(QStringLiteral("OutputDir%1").arg(i), fallback).toString().toStdString());
-  }
-  settings.endGroup();
-  for (const std::string& folder : recentFoldersRead_)
-    if (!folder.empty()) folderCombo_->addItem(qs(folder));
-  folderCombo_->setCurrentIndex(findPrefix(qs(outputFolderText_)));
-}
-
-void CMainDlg::saveRecentFolders() {
-  QSettings settings;
-  settings.beginGroup(QLatin1String(SettingsGroup));
-  for (int i = 0; i < folderCombo_->count() && i < 5; ++i)
-    settings.setValue(QStringLiteral("OutputDir%1").arg(i + 1), folderCombo_->itemText(i));
-  settings.endGroup();
-  settings.sync();
-}
-
-void CMainDlg::OnBrowse() {
-  const QString current =
-      folderCombo_->currentIndex() >= 0 ? folderCombo_->currentText() : QString();
-  CFolderDialog dialog(QStringLiteral("Select a Directory"), current, this,
-                       CFolderDialog::BifReturnOnlyFsDirs | CFolderDialog::BifNewDialogStyle);
-  if (runFolderDialog(dialog) != 1) return;
-  const QString path = dialog.GetFolderPath();
-  const int found = findPrefix(path);
-  if (found >= 0 && folderCombo_->itemText(found) == path) {
-    folderCombo_->setCurrentIndex(found);
-    return;
-  }
-  folderCombo_->insertItem(1, path);
-  folderCombo_->setCurrentIndex(std::min(1, folderCombo_->count() - 1));
-}
-
-void CMainDlg::OnOpenFolder() {
-  readControls();
-  const std::string folder =
-      outputFolderText_ == OriginalDirectory ? browsedFolder_ : outputFolderText_;
-  // An empty folder opens nothing.
-  openUrl(folder.empty() ? QUrl() : QUrl::fromLocalFile(qs(folder)));
-}
-
-// ---- Start -----------------------------------------------------------------------------
-
-void CMainDlg::OnOK() {
-  readControls();
-  StartJob job;
-  for (int i = 0, n = list_->topLevelItemCount(); i < n; ++i) {
-    QTreeWidgetItem* item = list_->topLevelItem(i);
-    if (item->checkState(0) == Qt::Checked)
-      job.sourcePaths.push_back(browsedFolder_ + "/" + item->text(0).toStdString());
-  }
-  if (job.sourcePaths.empty()) {
-    context_.messages->show("Please select files first!", "Tabulor");
-    return;
-  }
-  {
-    QSettings settings;
-    settings.beginGroup(QLatin1String(SettingsGroup));
-    settings.setValue(QStringLiteral("CurrentDirectory"), qs(browsedFolder_));
-    settings.setValue(QStringLiteral("OutDir"), qs(outputFolderText_));
-    settings.endGroup();
-    settings.sync();
-  }
-  saveRecentFolders();
-  job.browsedFolder = browsedFolder_;
-  job.outputFolderText = outputFolderText_;
-  job.format = formatIndex_;
-  if (startRunner_) startRunner_(context_, job);
 }
 
 }  // namespace tabulor

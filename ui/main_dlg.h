@@ -28,6 +28,7 @@ namespace tabulor {
 
 class CFolderDialog;
 class CGridCtrl;
+class ConversionRun;
 class CSourceListCtrl;
 class ShellTreeCtrl;
 
@@ -39,8 +40,10 @@ struct StartJob {
   TargetFormat format = FormatText;
 };
 // Runs the conversion of a Start (set by the application, which owns the conversion
-// driver); shows its own messages through ctx.messages.
-using StartRunner = std::function<void(ConversionContext& ctx, const StartJob& job)>;
+// driver) on the window's worker thread; shows the messages of the run through ctx.messages
+// (which reach the user-interface thread), reports to ctx.listener (which may cancel it)
+// and returns the message for the end of the run ("" for none).
+using StartRunner = std::function<std::string(ConversionContext& ctx, const StartJob& job)>;
 
 inline constexpr const char* OriginalDirectory = "Original directory";
 
@@ -78,7 +81,7 @@ class CMainDlg : public QDialog {
   std::function<bool(const QUrl&)> openUrl;
 
   // ---- Commands and handlers (named after what they do in the window).
-  void OnOK();          // Start
+  void OnOK();          // Start: the conversion runs on a worker; one run at a time
   void OnAbout();       // About box
   void OnBrowse();      // "..." of the output folder
   void OnOpenFolder();  // "Open" of the output folder
@@ -92,6 +95,9 @@ class CMainDlg : public QDialog {
   // ---- Source browser.
   void showFolder(const std::string& folder);
   void fillFileList();
+  // Lists the browsed folder again (after a run wrote into it), keeping the ticks, the
+  // highlighted row and the sort order.
+  void refreshFileList();
   const std::string& browsedFolder() const { return browsedFolder_; }
   const std::vector<std::string>& scannedPaths() const { return scannedPaths_; }
   const std::string& filterPattern() const { return filterPattern_; }
@@ -100,6 +106,8 @@ class CMainDlg : public QDialog {
 
   // ---- Preview.
   void resetPreviewGrid();
+  // The empty template with the table buttons disabled, as before any file was highlighted.
+  void clearPreview();
   void loadPreview(const std::string& path, int sheet, SourceKind kind);
   const std::string& previewPath() const { return previewPath_; }
   const std::vector<std::string>& previewTables() const { return previewTables_; }
@@ -108,6 +116,10 @@ class CMainDlg : public QDialog {
   // ---- Output settings.
   void fillRecentFolders();
   void saveRecentFolders();
+
+  // ---- The run of a Start.
+  bool runGoing() const;
+  ConversionRun* conversionRun() const { return run_.get(); }
 
   // ---- Layout and window state.
   void captureLayout();
@@ -122,6 +134,9 @@ class CMainDlg : public QDialog {
 
  protected:
   void resizeEvent(QResizeEvent* event) override;
+  void moveEvent(QMoveEvent* event) override;
+  void showEvent(QShowEvent* event) override;
+  // Closing during a run cancels it; the window closes when the worker has stopped.
   void done(int result) override;
 
  private:
@@ -129,6 +144,10 @@ class CMainDlg : public QDialog {
   void createControls();
   void OnListItemChanged(QTreeWidgetItem* item);
   void OnListSelectionChanged();
+  void OnRunFinished(const QString& endMessage);
+  void scanBrowsedFolder(const std::string& folder);
+  void sortRows();
+  void recordPosition();
   void updateCountText();
   void setCheckOfRows(bool selectedOnly, bool checked);
   QTreeWidgetItem* singleSelectedRow() const;
@@ -178,6 +197,9 @@ class CMainDlg : public QDialog {
   std::unique_ptr<Messages> ownMessages_;
   ConversionContext context_;
   StartRunner startRunner_;
+  std::unique_ptr<ConversionRun> run_;
+  bool closeAfterRun_ = false;
+  int closeResult_ = 0;
   bool inFill_ = false;
 };
 

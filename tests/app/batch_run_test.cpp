@@ -65,14 +65,24 @@ TEST_F(BatchRun, UnknownKeywordConvertsToText) {
   EXPECT_EQ(listFolder(out()), std::vector<std::string>{"cities.txt"});
 }
 
-TEST_F(BatchRun, NothingMatchedConvertsNothingSilently) {
-  for (const std::string& source :
-       {"'" + in("*.xls") + "'", in(""), "'\"" + in("cities.csv") + "\"'"}) {
+TEST_F(BatchRun, SourcesThatMatchNothingAreNamed) {
+  const std::pair<std::string, std::string> cases[] = {
+      {"'" + in("*.xls") + "'", "no file matches \"" + in("*.xls") + "\""},
+      {in("missing.csv"), "no file matches \"" + in("missing.csv") + "\""},
+      {in(""), "no file matches \"" + in("") + "\": it is a folder"},
+      {"''", "no file matches \"\""},
+      {"'\"" + in("cities.csv") + "\"'", "no file matches \"\"" + in("cities.csv")}};
+  for (const auto& [source, message] : cases) {
     CommandRun run = tabulor(source + " csv " + out());
     EXPECT_EQ(run.status, 2) << source;
-    EXPECT_EQ(run.output, "") << source;
+    EXPECT_EQ(run.output.rfind("Tabulor: " + message, 0), 0u) << run.output;
   }
   EXPECT_TRUE(listFolder(out()).empty());
+  // One source of several that matches nothing is named; the others are converted.
+  CommandRun run = tabulor(in("cities.csv") + " " + in("gone.csv") + " csv " + out());
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.output, "Tabulor: no file matches \"" + in("gone.csv") + "\"\n");
+  EXPECT_EQ(listFolder(out()), std::vector<std::string>{"cities.csv"});
 }
 
 TEST_F(BatchRun, StatementErrorIsShownAndEndsTheRun) {
@@ -223,8 +233,55 @@ TEST(CommandLine, HelpAndVersion) {
   EXPECT_EQ(version.output, "Tabulor 2.6\n");
   CommandRun help = tabulor("--help");
   EXPECT_EQ(help.status, 0);
-  for (const char* keyword : {"txt", "html", "csv", "xls", "mdb", "dbf", "wk1"})
+  for (const char* keyword : {"txt", "html", "csv", "xls", "mdb", "dbf", "wk1", "--quiet"})
     EXPECT_NE(help.output.find(keyword), std::string::npos) << keyword;
+}
+
+TEST(CommandLine, MistakesAreExplainedWithTheUsage) {
+  struct Case {
+    std::string args;
+    int status;
+    std::string first;  // the first line on standard error
+  };
+  const Case cases[] = {
+      // No arguments and no display: the window cannot open.
+      {"", 1, "Tabulor: cannot open the window: there is no display"},
+      {"--bogus", 2, "Tabulor: unknown option --bogus"},
+      {"--bogus a.csv csv /tmp", 2, "Tabulor: unknown option --bogus"},
+      {"--help extra", 2, "Tabulor: --help takes no other arguments"},
+      {"--version --quiet", 2, "Tabulor: --version takes no other arguments"},
+      {"a.csv csv", 2, "Tabulor: the OUTDIR argument is missing"},
+      {"''", 2, "Tabulor: the FORMAT and OUTDIR arguments are missing"},
+      {"--quiet", 2, "Tabulor: nothing to convert"},
+  };
+  for (const Case& c : cases) {
+    CommandRun run = tabulor(c.args);
+    EXPECT_EQ(run.status, c.status) << c.args;
+    EXPECT_EQ(run.output.rfind(c.first, 0), 0u) << c.args << "\n" << run.output;
+    EXPECT_NE(run.output.find("Usage:"), std::string::npos) << c.args;
+  }
+  // A display that does not answer: the same, rather than Qt's abort.
+  CommandRun run;
+  run.status = test::runCommand("env -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM DISPLAY=:99.7 " +
+                                    test::binaryDir() + "/bin/tabulor 2>&1",
+                                &run.output);
+  EXPECT_EQ(run.status, 1) << run.output;
+  EXPECT_NE(run.output.find("Tabulor: cannot open the window"), std::string::npos) << run.output;
+  EXPECT_NE(run.output.find("Usage:"), std::string::npos);
+}
+
+TEST(CommandLine, OptionsAnywhereAndFilesThatLookLikeOptions) {
+  TempDir dir;
+  writeFile(dir.file("-x.csv"), "a\n1\n");
+  std::filesystem::create_directory(dir.file("out"));
+  CommandRun run = tabulor("-q " + dir.file("-x.csv") + " csv --quiet " + dir.file("out"));
+  EXPECT_EQ(run.status, 0) << run.output;
+  run = CommandRun{};
+  run.status = test::runCommand(
+      "cd " + dir.path() + " && " + test::binaryDir() + "/bin/tabulor -- -x.csv txt out 2>&1",
+      &run.output);
+  EXPECT_EQ(run.status, 0) << run.output;
+  EXPECT_EQ(listFolder(dir.file("out")), (std::vector<std::string>{"-x.csv", "-x.txt"}));
 }
 
 TEST(ConversionDriver, NormalisesOutputFolders) {

@@ -252,5 +252,23 @@ TEST(MainDlg, EnterStartsTheConversion) {
   EXPECT_TRUE(t->isVisible());  // Start does not close the window
 }
 
+TEST(MainDlg, PositionIsWhereTheShownWindowSits) {
+  TempSettings settings;
+  QPoint where;
+  {
+    TestDialog t;
+    t->show();
+    t->move(413, 230);
+    QCoreApplication::processEvents();
+    where = t->frameGeometry().topLeft();
+    ASSERT_NE(where, QPoint(0, 0));
+    t->showMaximized();  // a maximised window keeps the position it had
+    QCoreApplication::processEvents();
+    t->reject();
+  }
+  EXPECT_EQ(settings.value("ptMainDlgPos_x").toInt(), where.x());
+  EXPECT_EQ(settings.value("ptMainDlgPos_y").toInt(), where.y());
+}
+
 }  // namespace
 }  // namespace tabulor::test

@@ -3,6 +3,8 @@
 // whose database is their folder.
 #include <gtest/gtest.h>
 
+#include <QStyle>
+#include <QStyleOptionButton>
 #include <QTreeWidgetItem>
 
 #include "grid/grid_ctrl.h"
@@ -192,6 +194,69 @@ TEST(Preview, AccessDatabaseTables) {
   EXPECT_EQ(gridRow(grid, 1), (QStringList{"1", "column1", "column2", "column3", "column4", ""}));
   EXPECT_EQ(gridRow(grid, 2), (QStringList{"2", "", "", "", "", ""}));
   EXPECT_TRUE(sheetButton(t, 2)->isChecked());
+}
+
+TEST(Preview, AnotherFolderTakesThePreviewAway) {
+  if (!textDriverReads()) GTEST_SKIP() << "the text driver does not read CSV files yet";
+  TempSettings settings;
+  TempDir first, second;
+  writeFile(first.file("Formate.csv"), "Blatt,x\n1,2\n");
+  writeFile(second.file("other.csv"), "y\n3\n");
+  TestDialog t;
+  t.find<QComboBox>(IdFilterCombo)->setCurrentIndex(3);
+  t->OnFilterChanged(3);
+  t.browse(first.path());
+  t.list()->topLevelItem(0)->setSelected(true);
+  ASSERT_EQ(t->previewGrid()->GetItemText(1, 1), "Blatt");
+  ASSERT_TRUE(sheetButton(t, 1)->isEnabled());
+
+  t.browse(second.path());
+  expectTemplate(t->previewGrid());
+  for (int n : {1, 2}) {
+    EXPECT_FALSE(sheetButton(t, n)->isEnabled()) << n;
+    EXPECT_FALSE(sheetButton(t, n)->isChecked()) << n;
+  }
+  EXPECT_EQ(sheetButton(t, 1)->text(), "Sheet1");
+  EXPECT_TRUE(t->previewPath().empty());
+  EXPECT_TRUE(t->previewTables().empty());
+  // The button's handler, reached anyway, has no file of the other folder to show.
+  t->OnSheet(1);
+  expectTemplate(t->previewGrid());
+}
+
+TEST(Preview, LongTableNamesAreCutAtTheEndWithTheWholeNameInTheTooltip) {
+  if (!textDriverReads()) GTEST_SKIP() << "the text driver does not read CSV files yet";
+  TempSettings settings;
+  TempDir dir;
+  const QString longName = "comma_in_quotes_and_a_rather_long_name";
+  writeFile(dir.file(longName.toStdString() + ".csv"), "a\n1\n");
+  writeFile(dir.file("R&D.csv"), "a\n1\n");
+  TestDialog t;
+  t.find<QComboBox>(IdFilterCombo)->setCurrentIndex(3);
+  t->OnFilterChanged(3);
+  t.browse(dir.path());
+  for (int row = 0; row < 2; ++row) {
+    t.list()->clearSelection();
+    t.list()->topLevelItem(row)->setSelected(true);
+    ASSERT_EQ(t->previewTables().size(), 1u);
+    const QString table = QString::fromStdString(t->previewTables()[0]);
+    QPushButton* button = sheetButton(t, 1);
+    QString shown = button->text();
+    shown.replace("&&", "&");  // "&&" shows one "&", not a shortcut mark
+    EXPECT_EQ(button->toolTip(), table);
+    QStyleOptionButton option;
+    option.initFrom(button);
+    const int room =
+        button->style()->subElementRect(QStyle::SE_PushButtonContents, &option, button).width();
+    EXPECT_LE(button->fontMetrics().horizontalAdvance(shown), room) << shown.toStdString();
+    if (table.startsWith("R&D")) {
+      EXPECT_EQ(shown, table);
+    } else {
+      // The start of the name stays; the end gives way.
+      EXPECT_TRUE(shown.endsWith(QChar(0x2026))) << shown.toStdString();
+      EXPECT_TRUE(table.startsWith(shown.chopped(1))) << shown.toStdString();
+    }
+  }
 }
 
 }  // namespace

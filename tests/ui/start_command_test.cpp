@@ -1,5 +1,5 @@
 // The Start command: the messages, the settings it stores, and the conversion run with
-// the folder rule and an engine error ending the run.
+// the folder rule, the message at its end and an engine error ending the run.
 #include "app/start_command.h"
 
 #include <gtest/gtest.h>
@@ -20,7 +20,10 @@ TEST(StartCommand, NoTickedFileShowsAMessageAndStoresNothing) {
   writeFile(dir.file("a.xls"), "x");
   TestDialog t;
   int runs = 0;
-  t->setStartRunner([&](ConversionContext&, const StartJob&) { ++runs; });
+  t->setStartRunner([&](ConversionContext&, const StartJob&) {
+    ++runs;
+    return std::string();
+  });
   t->OnOK();  // empty list
   t.browse(dir.path());
   t->OnOK();  // a row, not ticked
@@ -43,17 +46,23 @@ TEST(StartCommand, HandsTheTickedFilesInListOrder) {
   t.list()->topLevelItem(0)->setCheckState(0, Qt::Checked);
   t.formatCombo()->setCurrentIndex(FormatCsv);
   StartJob seen;
+  std::string programFolder;
   t->setStartRunner([&](ConversionContext& ctx, const StartJob& job) {
     seen = job;
-    EXPECT_EQ(ctx.programFolder, t->programFolder());
+    programFolder = ctx.programFolder;
+    return std::string("done");
   });
   t->OnOK();
+  t.waitForRun();
   EXPECT_EQ(seen.sourcePaths, (std::vector<std::string>{dir.file("a.xls"), dir.file("c.xls")}));
   EXPECT_EQ(seen.format, FormatCsv);
   EXPECT_EQ(seen.outputFolderText, "Original directory");
   EXPECT_EQ(seen.browsedFolder, dir.path());
+  EXPECT_EQ(programFolder, t->programFolder());
   EXPECT_EQ(settings.value("OutDir").toString(), "Original directory");
   EXPECT_EQ(settings.value("CurrentDirectory").toString().toStdString(), dir.path());
+  ASSERT_EQ(t.messages.shown.size(), 1u);
+  EXPECT_EQ(t.messages.shown[0], (std::pair<std::string, std::string>{"Tabulor", "done"}));
 }
 
 TEST(StartCommand, SkippedFilesStillFinish) {
@@ -64,14 +73,15 @@ TEST(StartCommand, SkippedFilesStillFinish) {
   ConversionContext ctx{binaryDir() + "/bin/", &db, &messages};
   // Without the spreadsheet application the workbook goes to the engine, which skips it.
   ctx.automationHelper = dir.file("no-such-helper");
-  runStartCommand(ctx, {{dir.file("broken.xls")}, dir.path(), "Original directory", FormatCsv});
-  ASSERT_EQ(messages.shown.size(), 1u);
-  EXPECT_EQ(messages.shown[0].first, "Tabulor");
-  // The end message names the skipped file below its first line.
-  EXPECT_EQ(messages.shown[0].second.rfind(
-                "Conversion Finished!\n" + dir.file("broken.xls") + " was skipped: ", 0),
-            0u)
-      << messages.shown[0].second;
+  const std::string end =
+      runStartCommand(ctx, {{dir.file("broken.xls")}, dir.path(), "Original directory", FormatCsv});
+  EXPECT_TRUE(messages.shown.empty());
+  // The counts and the folder below the first line, then the skipped file with its reason.
+  const std::string head =
+      "Conversion Finished!\n0 files converted, 1 skipped, 0 failed.\n"
+      "Output folder: " +
+      dir.path() + "\n\n" + dir.file("broken.xls") + " was skipped: ";
+  EXPECT_EQ(end.rfind(head, 0), 0u) << end;
 }
 
 TEST(StartCommand, ConvertsTwoFilesIntoTheChosenFolder) {
@@ -90,8 +100,11 @@ TEST(StartCommand, ConvertsTwoFilesIntoTheChosenFolder) {
   t.pickedFolders = {QString::fromStdString(out.path() + "//")};  // trailing "/" removed
   t->OnBrowse();
   t->OnOK();
+  t.waitForRun();
   ASSERT_FALSE(t.messages.shown.empty());
-  EXPECT_EQ(t.messages.shown.back().second, "Conversion Finished!");
+  EXPECT_EQ(t.messages.shown.back().second,
+            "Conversion Finished!\n2 files converted, 0 skipped, 0 failed.\nOutput folder: " +
+                out.path());
   EXPECT_EQ(listFolder(out.path()), (std::vector<std::string>{"a.txt", "b.txt"}));
   EXPECT_NE(readFile(out.file("a.txt")).find("Oslo"), std::string::npos);
   // The check marks stay.
@@ -114,11 +127,13 @@ TEST(StartCommand, OriginalDirectoryOnlyInItsOwnLetterCase) {
   ASSERT_EQ(::mkdir(cwd.file("original directory").c_str(), 0755), 0);
   const std::string before = std::filesystem::current_path().string();
   std::filesystem::current_path(cwd.path());
-  runStartCommand(ctx, {{src.file("a.csv")}, src.path(), "original directory", FormatText});
+  const std::string end =
+      runStartCommand(ctx, {{src.file("a.csv")}, src.path(), "original directory", FormatText});
   std::filesystem::current_path(before);
   EXPECT_TRUE(fileExists(cwd.file("original directory/a.txt")));
   EXPECT_FALSE(fileExists(src.file("a.txt")));
-  EXPECT_EQ(messages.shown.back().second, "Conversion Finished!");
+  EXPECT_EQ(end.rfind("Conversion Finished!\n1 file converted, 0 skipped, 0 failed.", 0), 0u)
+      << end;
 }
 
 TEST(StartCommand, EngineErrorEndsTheRun) {
@@ -126,16 +141,19 @@ TEST(StartCommand, EngineErrorEndsTheRun) {
   TempDir src, out;
   writeFile(src.file("a.csv"), "id\n1\n");
   writeFile(src.file("b.csv"), "id\n2\n");
-  writeFile(out.file("file"), "a file where a folder is expected");
+  // The first file's output name is taken by a folder, so writing it fails.
+  std::filesystem::create_directories(out.file("a.txt/inside"));
   Database db;
   RecordingMessages messages;
   ConversionContext ctx{binaryDir() + "/bin/", &db, &messages};
-  runStartCommand(
-      ctx, {{src.file("a.csv"), src.file("b.csv")}, src.path(), out.file("file"), FormatText});
+  const std::string end = runStartCommand(
+      ctx, {{src.file("a.csv"), src.file("b.csv")}, src.path(), out.path(), FormatText});
+  EXPECT_EQ(end, "");  // no end message after the error
   ASSERT_EQ(messages.shown.size(), 1u);
   EXPECT_EQ(messages.shown[0].first, "Tabulor");
-  EXPECT_NE(messages.shown[0].second, "Conversion Finished!");
-  EXPECT_NE(messages.shown[0].second.find("file"), std::string::npos) << messages.shown[0].second;
+  EXPECT_NE(messages.shown[0].second.find(out.file("a.txt")), std::string::npos)
+      << messages.shown[0].second;
+  EXPECT_FALSE(fileExists(out.file("b.txt")));  // not started
 }
 
 }  // namespace

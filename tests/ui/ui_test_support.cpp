@@ -1,6 +1,7 @@
 // Window test helpers.
 #include "tests/ui/ui_test_support.h"
 
+#include <QTest>
 #include <QTreeWidgetItem>
 
 #include "engine/database.h"
@@ -73,6 +74,10 @@ void TestDialog::browse(const std::string& folder) {
   auto* tree = qobject_cast<ShellTreeCtrl*>(dlg->control(IdTree));
   ASSERT_TRUE(tree->selectPath(QString::fromStdString(folder)));
   ASSERT_EQ(dlg->browsedFolder(), folder);
+}
+
+void TestDialog::waitForRun() {
+  EXPECT_TRUE(QTest::qWaitFor([this] { return !dlg->runGoing(); }, 60000)) << "the run did not end";
 }
 
 bool textDriverReads() {

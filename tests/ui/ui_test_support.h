@@ -50,6 +50,8 @@ struct TestDialog {
   QStringList listNames() const;  // column 0, row order
   // Shows `folder` in the file list as a tree selection would.
   void browse(const std::string& folder);
+  // Lets the event loop run until the run of a Start has ended (at most a minute).
+  void waitForRun();
 
   RecordingMessages messages;
   QStringList pickedFolders;  // returned by the picker in turn; "" cancels
