@@ -80,6 +80,12 @@ std::string missingOfficeParts(int code) {
   return {};
 }
 
+bool OfficeProcess::profileWanted() const {
+  const std::string seed = profileTemplatePath();
+  std::error_code ignored;
+  return started_ && !seed.empty() && !std::filesystem::exists(seed, ignored);
+}
+
 bool OfficeProcess::start(std::string* why) {
   removeStaleProfiles();
   std::string folder =
