@@ -26,7 +26,8 @@ void printUsage() {
       "Tabulor 2.6: batch converter for tabular files\n\n"
       "Usage:\n"
       "  tabulor                            open the window\n"
-      "  tabulor SOURCE... FORMAT OUTDIR    convert without a window\n\n"
+      "  tabulor [--no-office] SOURCE... FORMAT OUTDIR\n"
+      "                                     convert without a window\n\n"
       "SOURCE is a file or a pattern with * and ? (letter case ignored; quote it to let\n"
       "Tabulor expand it); several sources may be given. FORMAT is one of:\n");
   for (const auto& info : targetFormats()) {
@@ -35,8 +36,10 @@ void printUsage() {
     std::printf("  %-15s %s\n", keywords[info.format], info.comboText);
   }
   std::printf(
-      "An unknown FORMAT converts to text. Exit status: 0 finished, 1 an error ended the\n"
-      "run or was reported, 2 no file matched.\n");
+      "An unknown FORMAT converts to text. Workbooks are converted by LibreOffice Calc\n"
+      "where it is installed, by Tabulor's own engine otherwise; --no-office always uses\n"
+      "the engine. Exit status: 0 finished, 1 an error ended the run or was reported,\n"
+      "2 no file matched.\n");
 }
 
 }  // namespace
@@ -68,6 +71,15 @@ int CTabulorApp::InitInstance(int argc, char** argv) {
   // Source, format and output folder are the first three arguments; the shell has split
   // and unquoted them. With more, every argument but the last two is a source.
   std::vector<std::string> args(argv + 1, argv + argc);
+  bool useOffice = true;
+  for (auto arg = args.begin(); arg != args.end();) {
+    if (*arg == "--no-office") {
+      useOffice = false;
+      arg = args.erase(arg);
+    } else {
+      ++arg;
+    }
+  }
   if (args.size() <= 3) {
     if (!args.empty()) sourceArguments.push_back(args[0]);
     if (args.size() > 1) formatArgument = args[1];
@@ -83,6 +95,7 @@ int CTabulorApp::InitInstance(int argc, char** argv) {
     Database database;
     StderrMessages messages;
     ConversionContext ctx{folder, &database, &messages};
+    ctx.useOffice = useOffice;
     return runBatch(ctx, {sourceArguments, formatArgument, outputArgument});
   }
 
