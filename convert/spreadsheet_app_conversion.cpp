@@ -36,11 +36,12 @@ namespace tabulor {
 
 namespace {
 
-// Codes whose target format the application writes itself. It has no Lotus writer (5) and
-// no dBase IV writer (11), and writes dBase III for 9: those files are left to the engine,
-// which writes each format as asked.
+// Codes whose target format the application writes itself, with the workbook's values.
+// It has no Lotus writer (5) and no dBase IV writer (11), and writes dBase III for 9; its
+// dBase III writer (8) gives blank cells of number and logical columns the values 0 and
+// false. Those files are left to the engine, which writes each format as asked.
 bool applicationWritesCode(int code) {
-  return code == 3 || code == 6 || code == 44 || code == 8 || code == 39;
+  return code == 3 || code == 6 || code == 44 || code == 39;
 }
 
 // Cuts `text` to at most `bytes` bytes without splitting a UTF-8 sequence.
@@ -130,7 +131,7 @@ std::vector<PlannedSave> planSaves(ConversionContext& ctx, const std::string& so
 }
 
 // Moves what the application wrote into the staging folder into the output folder, each
-// file claimed for this source (a dBase memo file comes besides the table).
+// file claimed for this source.
 void publish(RunPlan& plan, RunPlan::Claim& claim, const std::string& sourcePath,
              const StagingFolder& staging, const std::string& outputFolder) {
   std::error_code ec;

@@ -6,9 +6,7 @@
 // whose every write the helper checks.
 #include "convert/calc_automation/calc_session.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
-#include <sys/statvfs.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -114,11 +112,6 @@ OUString fileUrl(const std::string& path) {
   return OUString::createFromAscii(url.c_str());
 }
 
-// The office writes 0 as the dBase language driver, leaving readers to guess the code
-// page; the file is written in Windows-1252, so say so (driver 0x57).
-constexpr char DbaseCharacterSet[] = "1";  // Windows-1252
-constexpr unsigned char DbaseWindows1252 = 0x57;
-
 // CSV filter options: separator, text delimiter ("), UTF-8, first line, column formats,
 // language, quote all text (no), numbers as numbers, save as shown, formulas (no), trim
 // (no). Without a sheet number the filter writes the document's first sheet.
@@ -158,7 +151,9 @@ struct StoredValue {
 }  // namespace
 
 std::string CalcSession::create(int code) {
-  if (std::string missing = missingOfficeParts(code); !missing.empty()) return missing;
+  if (code != 3 && code != 6 && code != 39 && code != 44)
+    return "LibreOffice cannot write file-format code " + std::to_string(code) + ".";
+  if (std::string missing = missingOfficeParts(); !missing.empty()) return missing;
   std::string why;
   if (!office_.start(&why)) return why;
 
@@ -194,6 +189,16 @@ std::string CalcSession::create(int code) {
   }
   release();
   return why.empty() ? "LibreOffice did not start." : why;
+}
+
+bool CalcSession::officeAnswers() {
+  if (!desktop_.is() || !office_.running()) return false;
+  try {
+    desktop_->getCurrentComponent();
+    return true;
+  } catch (const css::uno::Exception&) {
+    return false;
+  }
 }
 
 void CalcSession::requireOffice() const {
@@ -469,156 +474,37 @@ long long CalcSession::save(int index, int code, const std::string& stagedPath,
   }
 }
 
-namespace {
-
-// Why a dBase file the office wrote is not whole, or "" when it is: the header's record
-// count and lengths give the size the file must have.
-std::string incompleteDbase(const std::string& path) {
-  std::error_code ec;
-  const auto size = fs::file_size(path, ec);
-  if (ec) return "it cannot be read back: " + ec.message();
-  char header[12];
-  FILE* f = std::fopen(path.c_str(), "rb");
-  const bool read = f && std::fread(header, 1, sizeof header, f) == sizeof header;
-  if (f) std::fclose(f);
-  if (!read) return "it holds no dBase header";
-  auto u16 = [&](int at) {
-    return static_cast<unsigned>(static_cast<unsigned char>(header[at])) |
-           static_cast<unsigned>(static_cast<unsigned char>(header[at + 1])) << 8;
-  };
-  const unsigned long long records = u16(4) | static_cast<unsigned long long>(u16(6)) << 16;
-  const unsigned long long expected = u16(8) + records * u16(10);
-  if (size == expected || size == expected + 1) return {};
-  return "it holds " + std::to_string(size) + " of " + std::to_string(expected) + " bytes";
-}
-
-// A memo file is whole when it reaches into the block its header names as the next free one.
-std::string incompleteMemo(const std::string& path) {
-  std::error_code ec;
-  const auto size = fs::file_size(path, ec);
-  if (ec) return "it cannot be read back: " + ec.message();
-  unsigned char header[4] = {};
-  FILE* f = std::fopen(path.c_str(), "rb");
-  const bool read = f && std::fread(header, 1, sizeof header, f) == sizeof header;
-  if (f) std::fclose(f);
-  if (!read) return "it holds no memo header";
-  const unsigned long long nextBlock = header[0] | header[1] << 8 | header[2] << 16 |
-                                       static_cast<unsigned long long>(header[3]) << 24;
-  if (nextBlock == 0 || size > (nextBlock - 1) * 512) return {};
-  return "it holds " + std::to_string(size) + " bytes, its header names block " +
-         std::to_string(nextBlock);
-}
-
-// The reason to give for an incomplete file in `folder`: a full disk when it is full.
-std::string incompleteReason(const std::string& folder, const std::string& what) {
-  struct statvfs fsInfo;
-  if (::statvfs(folder.c_str(), &fsInfo) == 0 && fsInfo.f_bavail == 0) return "the disk is full";
-  return "LibreOffice wrote an incomplete file (" + what + ")";
-}
-
-void moveStaged(const std::string& from, const std::string& to, const std::string& shownPath) {
-  if (::rename(from.c_str(), to.c_str()) != 0) {
-    const int error = errno;
-    throw HelperError{writeFailureCode(error),
-                      "Cannot write '" + shownPath + "': " + writeFailureReason(error) + "."};
-  }
-}
-
-}  // namespace
-
 long long CalcSession::saveStaged(int index, int code, const std::string& stagedPath,
                                   const std::string& shownPath) {
-  switch (code) {
-    case 39: {  // the whole workbook, Excel 97-2003 (BIFF8)
-      Reference<CheckedOutput> output(new CheckedOutput(stagedPath, shownPath));
-      Reference<css::frame::XStorable>(workbook_, UNO_QUERY_THROW)
-          ->storeToURL(
-              OUString("private:stream"),
-              props({prop("FilterName", css::uno::Any(OUString("MS Excel 97"))),
-                     prop("OutputStream",
-                          css::uno::Any(Reference<css::io::XOutputStream>(output.get())))}));
-      return output->finish();
+  Reference<CheckedOutput> output(new CheckedOutput(stagedPath, shownPath));
+  try {
+    switch (code) {
+      case 39:  // the whole workbook, Excel 97-2003 (BIFF8)
+        Reference<css::frame::XStorable>(workbook_, UNO_QUERY_THROW)
+            ->storeToURL(
+                OUString("private:stream"),
+                props({prop("FilterName", css::uno::Any(OUString("MS Excel 97"))),
+                       prop("OutputStream",
+                            css::uno::Any(Reference<css::io::XOutputStream>(output.get())))}));
+        break;
+      case 3:  // tab-separated text
+      case 6:  // comma-separated text
+        storeSheet(index, "Text - txt - csv (StarCalc)", csvOptions(code == 3 ? 9 : 44), true,
+                   *output);
+        break;
+      case 44:  // HTML: the filter writes every sheet into one page
+        storeSheet(index, "HTML (StarCalc)", "", false, *output);
+        break;
+      default:
+        throw HelperError{
+            0x81A, "LibreOffice cannot write file-format code " + std::to_string(code) + "."};
     }
-    case 3:    // tab-separated text
-    case 6: {  // comma-separated text
-      Reference<CheckedOutput> output(new CheckedOutput(stagedPath, shownPath));
-      storeSheet(index, "Text - txt - csv (StarCalc)", csvOptions(code == 3 ? 9 : 44), true,
-                 *output);
-      return output->finish();
-    }
-    case 44: {  // HTML: the filter writes every sheet into one page
-      Reference<CheckedOutput> output(new CheckedOutput(stagedPath, shownPath));
-      storeSheet(index, "HTML (StarCalc)", "", false, *output);
-      return output->finish();
-    }
-    case 8:
-      return saveDbase(index, stagedPath, shownPath);
-    default:
-      throw HelperError{0x81A,
-                        "LibreOffice cannot write file-format code " + std::to_string(code) + "."};
+  } catch (...) {
+    // A failed write is the cause, whatever the office made of it.
+    output->throwIfWriteFailed();
+    throw;
   }
-}
-
-long long CalcSession::saveDbase(int index, const std::string& stagedPath,
-                                 const std::string& shownPath) {
-  // The dBase filter writes through a database driver into a folder, not into a stream, and
-  // refuses dots in the table's name: it writes a plain name into a folder of its own
-  // beside the staged file; the result is checked against its header before it is moved.
-  const fs::path staged(stagedPath);
-  std::string scratch = (staged.parent_path() / "dbase-XXXXXX").string();
-  if (!::mkdtemp(scratch.data())) {
-    const int error = errno;
-    throw HelperError{writeFailureCode(error),
-                      "Cannot write '" + shownPath + "': " + writeFailureReason(error) + "."};
-  }
-  struct RemoveScratch {
-    std::string path;
-    ~RemoveScratch() {
-      std::error_code ignored;
-      fs::remove_all(path, ignored);
-    }
-  } removeScratch{scratch};
-
-  const std::string dbf = scratch + "/sheet.dbf", dbt = scratch + "/sheet.dbt";
-  {
-    // The filter writes the first sheet: others go through a copy.
-    Reference<css::lang::XComponent> copy = index == 1 ? workbook_ : copyOfSheet(index);
-    ClosesDocument closes(index == 1 ? Reference<css::lang::XComponent>() : copy);
-    Reference<css::frame::XStorable>(copy, UNO_QUERY_THROW)
-        ->storeToURL(fileUrl(dbf),
-                     props({prop("FilterName", css::uno::Any(OUString("dBase"))),
-                            prop("FilterOptions",
-                                 css::uno::Any(OUString::createFromAscii(DbaseCharacterSet))),
-                            prop("Overwrite", css::uno::Any(true))}));
-  }
-
-  if (std::string why = incompleteDbase(dbf); !why.empty())
-    throw HelperError{automation::CodeDiskFull,
-                      "Cannot write '" + shownPath + "': " + incompleteReason(scratch, why) + "."};
-  const bool hasMemo = ::access(dbt.c_str(), F_OK) == 0;
-  if (hasMemo) {
-    if (std::string why = incompleteMemo(dbt); !why.empty())
-      throw HelperError{automation::CodeDiskFull, "Cannot write the memo file of '" + shownPath +
-                                                      "': " + incompleteReason(scratch, why) + "."};
-  }
-  // Declares the code page the file is written in; the write is checked like any other.
-  {
-    const int fd = ::open(dbf.c_str(), O_WRONLY | O_CLOEXEC);
-    const unsigned char driver = DbaseWindows1252;
-    int error = 0;
-    if (fd < 0 || ::pwrite(fd, &driver, 1, 29) != 1 || ::fsync(fd) != 0) error = errno;
-    if (fd >= 0 && ::close(fd) != 0 && error == 0) error = errno;
-    if (error != 0)
-      throw HelperError{writeFailureCode(error),
-                        "Cannot write '" + shownPath + "': " + writeFailureReason(error) + "."};
-  }
-  if (hasMemo) {
-    fs::path memo = staged;
-    moveStaged(dbt, memo.replace_extension(".dbt").string(), shownPath);
-  }
-  moveStaged(dbf, stagedPath, shownPath);
-  std::error_code ec;
-  return static_cast<long long>(fs::file_size(stagedPath, ec));
+  return output->finish();
 }
 
 void CalcSession::close() {

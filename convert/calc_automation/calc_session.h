@@ -21,8 +21,8 @@ class CalcSession {
  public:
   ~CalcSession() { release(); }
 
-  // Starts the office and connects to it. Returns "" on success, otherwise why not (the
-  // office is then stopped again).
+  // Starts the office and connects to it, for writing file-format `code` (3, 6, 39 or 44).
+  // Returns "" on success, otherwise why not (the office is then stopped again).
   std::string create(int code);
   // With alerts off, existing output files are replaced without a question; with them on,
   // a save to an existing file fails.
@@ -38,9 +38,9 @@ class CalcSession {
   // then, and the workbook must not be written).
   int putStoredValues(int index, const std::vector<std::string>& cells);
   // Writes sheet `index` (1-based), or the whole workbook for code 39, in the format of
-  // file-format `code` into the new file `stagedPath` (with a memo file beside it for
-  // dBase), checking every write. Messages name `shownPath`, the file the user sees.
-  // Needs the stored values of every sheet. Returns the bytes written.
+  // file-format `code` (3, 6, 39 or 44) into the new file `stagedPath`, checking every
+  // write. Messages name `shownPath`, the file the user sees. Needs the stored values of
+  // every sheet. Returns the bytes written.
   long long save(int index, int code, const std::string& stagedPath, const std::string& shownPath);
   void close();
   // Closes what is open, ends the office (by PID when it does not go) and deletes its
@@ -48,11 +48,12 @@ class CalcSession {
   void release();
 
   bool officeRunning() { return office_.running(); }
+  // True when the office runs and answers a call over the bridge.
+  bool officeAnswers();
 
  private:
   long long saveStaged(int index, int code, const std::string& stagedPath,
                        const std::string& shownPath);
-  long long saveDbase(int index, const std::string& stagedPath, const std::string& shownPath);
   void requireOffice() const;
   void requireWorkbook() const;
   css::uno::Reference<css::sheet::XSpreadsheet> sheet(int index);

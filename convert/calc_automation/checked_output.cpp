@@ -63,6 +63,10 @@ void CheckedOutput::writeBytes(const css::uno::Sequence<sal_Int8>& data) {
         css::uno::Reference<css::uno::XInterface>(static_cast<cppu::OWeakObject*>(this)));
 }
 
+void CheckedOutput::throwIfWriteFailed() {
+  if (error_ != 0) finish();
+}
+
 long long CheckedOutput::finish() {
   int error = error_;
   // A file system that reserves blocks lazily reports a full disk only on the flush.

@@ -22,6 +22,10 @@ class CheckedOutput : public cppu::WeakImplHelper1<com::sun::star::io::XOutputSt
   void SAL_CALL flush() override {}
   void SAL_CALL closeOutput() override {}
 
+  // Throws the HelperError finish() would throw when a write has failed already; call it
+  // when the office's store failed, whose own error may not say why.
+  void throwIfWriteFailed();
+
   // Flushes the file to the disk and closes it. Throws HelperError naming the shown path
   // when any write, the flush or the close failed (the file is removed then); returns the
   // number of bytes written.

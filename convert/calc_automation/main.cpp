@@ -36,7 +36,7 @@ std::string handle(CalcSession& session, const std::vector<std::string>& request
   if (verb == "alerts") {
     // Sent before each workbook: an office that ended since the last one is reported here,
     // before any work is given to it.
-    if (!session.officeRunning())
+    if (!session.officeAnswers())
       return errorLine(KindBridge, CodeCallFailed, "LibreOffice has ended.");
     session.setAlerts(request.size() > 1 && request[1] == "on");
     return std::string(ReplyOk);

@@ -69,14 +69,12 @@ std::string profileTemplatePath() {
 
 }  // namespace
 
-std::string missingOfficeParts(int code) {
+std::string missingOfficeParts() {
   const std::string dir = programDir();
   if (!executable(dir + "/soffice.bin")) return "LibreOffice is not installed.";
   if (!readable(dir + "/libscfiltlo.so") || !readable(dir + "/libsclo.so"))
     return "LibreOffice Calc is not installed.";
   if (!readable(dir + "/types/offapi.rdb")) return "LibreOffice's type library is missing.";
-  if (code == 8 && !readable(dir + "/libdbaselo.so"))
-    return "LibreOffice's dBase filter is not installed.";
   return {};
 }
 

@@ -9,9 +9,9 @@
 
 namespace tabulor::calc {
 
-// Checks, without starting anything, that the office and the filters for file-format `code`
-// are installed. Returns "" when they are, otherwise what is missing.
-std::string missingOfficeParts(int code);
+// Checks, without starting anything, that the office and its spreadsheet filters are
+// installed. Returns "" when they are, otherwise what is missing.
+std::string missingOfficeParts();
 
 class OfficeProcess {
  public:
