@@ -105,9 +105,10 @@ struct PlannedSave {
 
 // The saves of a workbook with `sheets` to `format`: one per sheet, or one for the whole
 // workbook. Every file name stays in the output folder, and names stay distinct: a later
-// sheet whose name gives an earlier sheet's file gets "_2", "_3", ..., with a notice.
-std::vector<PlannedSave> planSaves(ConversionContext& ctx, const std::string& sourcePath,
-                                   const std::vector<std::string>& sheets, TargetFormat format) {
+// sheet whose name gives an earlier sheet's file gets "_2", "_3", ..., and `notices` says so.
+std::vector<PlannedSave> planSaves(const std::string& sourcePath,
+                                   const std::vector<std::string>& sheets, TargetFormat format,
+                                   std::vector<std::string>& notices) {
   const std::string base = baseName(sourcePath);
   std::vector<PlannedSave> saves;
   if (format == FormatXls) {
@@ -120,11 +121,9 @@ std::vector<PlannedSave> planSaves(ConversionContext& ctx, const std::string& so
     std::string name = first;
     for (int n = 2; used.count(name); ++n) name = numberedFileName(first, n);
     used.insert(name);
-    if (name != first && ctx.listener)
-      ctx.listener->notice(sourcePath, "the sheet \"" + sheets[sheetIdx] + "\" was written as " +
-                                           name +
-                                           ": its own name gives the same output as an "
-                                           "earlier sheet's");
+    if (name != first)
+      notices.push_back("the sheet \"" + sheets[sheetIdx] + "\" was written as " + name +
+                        ": its own name gives the same output as an earlier sheet's");
     saves.push_back({static_cast<long>(sheetIdx + 1), name});
   }
   return saves;
@@ -197,9 +196,10 @@ int ConvertWithSpreadsheetApp(ConversionContext& ctx, const std::string& sourceP
   if (!ctx.plan) ownPlan.emplace(std::vector<std::string>{sourcePath}, outputFolder);
   RunPlan& plan = ctx.plan ? *ctx.plan : *ownPlan;
   std::vector<PlannedSave> saves;
+  std::vector<std::string> notices;
   RunPlan::Claim claim;
   if (facts && validFormat) {
-    saves = planSaves(ctx, sourcePath, facts->sheetNames, format);
+    saves = planSaves(sourcePath, facts->sheetNames, format, notices);
     std::vector<std::string> outputs;
     for (const PlannedSave& save : saves) outputs.push_back(joinPath(outputFolder, save.fileName));
     try {
@@ -251,6 +251,8 @@ int ConvertWithSpreadsheetApp(ConversionContext& ctx, const std::string& sourceP
       app->call({"close"});
       return 0;
     }
+    if (ctx.listener)
+      for (const std::string& text : notices) ctx.listener->notice(sourcePath, text);
     if (!saves.empty()) {
       StagingFolder staging(outputFolder);
       const std::string stagingFolder = absolutePath(staging.path());

@@ -169,6 +169,21 @@ TEST_F(FakeHelperTest, OneSheetWorkbookStillNamesTheSheetAndExistingFilesAreRepl
   EXPECT_FALSE(test::fileExists(out_ + "/One.csv"));
 }
 
+TEST_F(FakeHelperTest, SheetsWhoseOutputNamesMeetGetDistinctNames) {
+  // A 250-byte base name: both sheets' names are cut to the same 255-byte file name.
+  const std::string base(250, 'b');
+  ::setenv("FAKE_CALC_SHEETS", "Jan1|Jan2", 1);
+  writeWorkbook(source_ = tmp_.file("src/" + base + ".xls"), {"Jan1", "Jan2"});
+  ASSERT_EQ(convert(FormatCsv), 1);
+  const std::string first = base + "_.csv", second = base.substr(0, 249) + "_2.csv";
+  EXPECT_EQ(test::listFolder(out_), (std::vector<std::string>{second, first}));
+  EXPECT_EQ(test::readFile(out_ + "/" + second), "fake sheet 2 code 6\n");
+  ASSERT_EQ(listener_.notices.size(), 1u);
+  EXPECT_EQ(listener_.notices[0].second, "the sheet \"Jan2\" was written as " + second +
+                                             ": its own name gives the same output as an "
+                                             "earlier sheet's");
+}
+
 TEST_F(FakeHelperTest, WorkbookTargetSavesOnceFromTheFirstSheet) {
   ::setenv("FAKE_CALC_SHEETS", "Jan|Feb|Mar", 1);
   writeWorkbook(source_ = tmp_.file("src/Three.xls"), {"Jan", "Feb", "Mar"});
