@@ -296,6 +296,7 @@ int CalcSession::putStoredValues(int index, const std::vector<std::string>& cell
                                                        UNO_QUERY_THROW);
     const css::table::CellRangeAddress at = block->getRangeAddress();
     const sal_Int32 rows = at.EndRow - at.StartRow + 1, cols = at.EndColumn - at.StartColumn + 1;
+    const size_t formulasBefore = formulas.size();
     css::uno::Sequence<css::uno::Sequence<css::uno::Any>> data(rows);
     for (sal_Int32 rowIdx = 0; rowIdx < rows; ++rowIdx) {
       css::uno::Sequence<css::uno::Any> line(cols);
@@ -324,7 +325,10 @@ int CalcSession::putStoredValues(int index, const std::vector<std::string>& cell
       }
       data.getArray()[rowIdx] = line;
     }
-    Reference<css::sheet::XCellRangeData>(block, UNO_QUERY_THROW)->setDataArray(data);
+    // A block of errors and booleans alone (a column of booleans) is written below.
+    const size_t special = formulas.size() - formulasBefore;
+    if (special < static_cast<size_t>(rows) * static_cast<size_t>(cols))
+      Reference<css::sheet::XCellRangeData>(block, UNO_QUERY_THROW)->setDataArray(data);
   }
 
   // Errors and booleans go in by runs down a column (a column of booleans is one call).
