@@ -10,7 +10,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cctype>
 #include <cerrno>
 #include <chrono>
 #include <com/sun/star/beans/PropertyValue.hpp>
@@ -101,7 +100,8 @@ OUString fileUrl(const std::string& path) {
   static const char Hex[] = "0123456789ABCDEF";
   std::string url = "file://";
   for (unsigned char c : absolute) {
-    if (std::isalnum(c) || c == '/' || c == '-' || c == '.' || c == '_' || c == '~') {
+    const bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
+    if (plain || c == '/' || c == '-' || c == '.' || c == '_' || c == '~') {
       url += static_cast<char>(c);
     } else {
       url += '%';
