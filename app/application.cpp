@@ -120,6 +120,7 @@ int CTabulorApp::InitInstance(int argc, char** argv) {
   Database database;
   ConversionContext ctx{folder, &database, &messages};
   ctx.listener = &progress;
+  ctx.useOffice = !line.noOffice;
   const BatchStatus status = runBatch(ctx, {sourceArguments, formatArgument, outputArgument});
   // Killed by a signal: the shell's convention, 128 + its number (130 for Ctrl+C).
   if (status == BatchCancelled && interrupt.signalNumber() != 0)

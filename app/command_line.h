@@ -11,6 +11,7 @@ struct CommandLine {
   bool help = false;                   // --help, -h
   bool version = false;                // --version
   bool quiet = false;                  // --quiet, -q: no progress line
+  bool noOffice = false;               // --no-office: workbooks straight to the engine
   std::vector<std::string> arguments;  // everything that is not an option, in order
 };
 
@@ -27,6 +28,8 @@ struct OptionSpec {
 // Every option, in the order the usage lists them.
 inline constexpr OptionSpec CommandLineOptions[] = {
     {"--quiet", "-q", false, "no progress line on standard error", &CommandLine::quiet},
+    {"--no-office", nullptr, false,
+     "convert workbooks with Tabulor's own engine, never LibreOffice", &CommandLine::noOffice},
     {"--help", "-h", true, "print this help and exit", &CommandLine::help},
     {"--version", nullptr, true, "print the version and exit", &CommandLine::version},
 };

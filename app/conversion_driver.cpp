@@ -4,6 +4,7 @@
 #include <filesystem>
 
 #include "convert/database_engine_conversion.h"
+#include "convert/office_session.h"
 #include "convert/run_plan.h"
 #include "convert/spreadsheet_app_conversion.h"
 #include "engine/engine_error.h"
@@ -111,9 +112,13 @@ RunSummary runConversions(ConversionContext& ctx, const std::vector<std::string>
   const std::string folder = normaliseOutputFolder(outputFolder);
   RunPlan plan(sources, folder);
   CountingListener counting(ctx.listener);
+  // The spreadsheet application starts on the first workbook that needs it and ends with
+  // the run, on every path out of it.
+  OfficeSession office(ctx);
   ConversionContext local = ctx;
   local.plan = &plan;
   local.listener = &counting;
+  if (!local.office) local.office = &office;
 
   RunSummary summary;
   for (size_t index = 0; index < sources.size(); ++index) {

@@ -26,7 +26,9 @@ struct RunSummary {
 };
 
 // Converts `sources` in order into `outputFolder` (normalised) under one plan: no output
-// replaces a source of the run or an earlier file's output. A file that is skipped or fails
+// replaces a source of the run or an earlier file's output. One spreadsheet application
+// serves the run's workbooks (ctx.office, or the run's own, started on the first workbook
+// that needs it and ended when the run ends). A file that is skipped or fails
 // is reported through ctx.listener and the run goes on; an EngineError of a statement (or
 // any other exception) is shown through ctx.messages under the caption "Tabulor" and ends
 // the run. When ctx.listener asks for a cancel (between files, or at a row boundary inside

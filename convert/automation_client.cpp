@@ -62,6 +62,10 @@ bool AutomationClient::create(const std::string& helperPath, int code, int creat
     if (::getppid() != parent) ::_exit(127);
     ::dup2(fds[1], 0);
     ::dup2(fds[1], 1);
+    // The dynamic loader's complaints about a missing office library ("error while loading
+    // shared libraries") are the ordinary absent case, not something to show.
+    const int null = ::open("/dev/null", O_WRONLY);
+    if (null >= 0) ::dup2(null, 2);
     ::close_range(3, ~0U, 0);
     ::execv(helperPath.c_str(), argv);
     ::_exit(127);
@@ -112,6 +116,9 @@ std::vector<std::string> AutomationClient::call(const std::vector<std::string>& 
   }
   if (fields.front() == ReplyError && fields.size() >= 4) {
     unsigned long code = std::strtoul(fields[2].c_str(), nullptr, 16);
+    // The helper has lost the application (it crashed or was killed): it can do nothing
+    // more, and a fresh one is started for the next workbook.
+    if (fields[1] == KindBridge) killHelper();
     throw AutomationError(fields[1], static_cast<uint32_t>(code), fields[3]);
   }
   killHelper();

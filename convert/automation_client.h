@@ -35,17 +35,23 @@ class AutomationClient {
   AutomationClient& operator=(const AutomationClient&) = delete;
 
   // Starts `helperPath` and asks it to create the application for file-format `code`.
-  // Returns false, with nothing left running, when the helper is missing or cannot run, or
-  // when the application is absent or does not start. The helper dies with this process
-  // (parent-death signal), and takes the application with it.
+  // Returns false, with nothing left running and nothing printed, when the helper is missing
+  // or cannot run (its libraries missing), or when the application is absent or does not
+  // start. The helper dies with this process (parent-death signal), and takes the
+  // application with it.
   bool create(const std::string& helperPath, int code, int createTimeoutSeconds);
 
   // Sends one request and returns the fields of its "ok" reply after "ok". Throws
   // AutomationError for an error reply, and a bridge error when the helper is gone, the
-  // reply is garbled, or no reply came within the call timeout (the helper is then ended).
+  // reply is garbled, or no reply came within the call timeout. The helper is ended after
+  // every bridge error (its application is gone or hung) and after a garbled reply.
   std::vector<std::string> call(const std::vector<std::string>& request);
 
   void setCallTimeout(int seconds) { callTimeoutSeconds_ = seconds; }
+
+  // True while the helper runs (after a successful create, until release or a failure that
+  // ended it).
+  bool running() const { return pid_ >= 0; }
 
   // Ends the helper: asks it to release the application, waits for it to exit and kills it
   // by PID when it does not. Safe to call on every path, any number of times.

@@ -11,16 +11,25 @@
 
 namespace tabulor::automation {
 
-// Requests, in the order a successful conversion sends them:
-//   create                        start the application      -> ok | absent <why>
+// Requests, in the order a successful conversion sends them (one application serves any
+// number of workbooks, each from open to close):
+//   create <code>                 start the application      -> ok | absent <why>
 //   alerts off                    no questions (overwrite)   -> ok
 //   open <openName> <ending>      open the workbook          -> ok
 //   count                         number of sheets           -> ok <n>
 //   name <i>                      name of sheet i (1-based)  -> ok <name>
-//   save <i> <code> <path>        save sheet i (39: all)     -> ok
+//   values <i> [<row> <col> <value>]...
+//                                 the workbook's stored results for sheet i (every sheet
+//                                 gets one before the first save) -> ok <formula cells
+//                                 left without a stored result>
+//   save <i> <code> <staged> <shown>
+//                                 write sheet i (39: all) into the new file <staged>;
+//                                 messages name <shown>      -> ok <bytes written>
 //   close                         close the workbook         -> ok
 //   release                       end the application, exit  -> ok
 // Any request may instead get: error <kind> <hex code> <description>.
+// A stored value is its kind and its text: "n" and a number, "s" and a text, "b0" or "b1",
+// "e" and the workbook's error code in decimal (7 for #DIV/0!).
 inline constexpr std::string_view ReplyOk = "ok";
 inline constexpr std::string_view ReplyAbsent = "absent";
 inline constexpr std::string_view ReplyError = "error";
@@ -38,6 +47,8 @@ inline constexpr uint32_t CodeTimeout = 0x800705B4;     // no reply in time
 inline constexpr uint32_t CodeNotExists = 0x30B;        // workbook not found
 inline constexpr uint32_t CodeAccess = 0x507;           // cannot write there
 inline constexpr uint32_t CodeGeneralIo = 0x20D;        // error without a code
+inline constexpr uint32_t CodeDiskFull = 0x909;         // no space left for an output
+inline constexpr uint32_t CodeCannotWrite = 0xC10;      // any other failed write
 
 // Joins fields into one line (without the final "\n"), escaping each.
 std::string encodeLine(const std::vector<std::string>& fields);

@@ -11,6 +11,7 @@
 
 namespace tabulor {
 
+class OfficeSession;
 class RunPlan;
 
 struct ConversionContext {
@@ -21,13 +22,20 @@ struct ConversionContext {
   // skipped files and notices. Without a plan a conversion plans for its own file alone.
   RunPlan* plan = nullptr;
   RunListener* listener = nullptr;
+  // The spreadsheet application of the run, started on the first workbook and ended with
+  // the run; without one a conversion starts and ends its own. False `useOffice` (the
+  // command line's --no-office) sends every workbook to the database engine.
+  OfficeSession* office = nullptr;
+  bool useOffice = true;
   // The program that drives the spreadsheet application; empty means
   // programFolder + AutomationHelperName. Tests point it at a fake.
   std::string automationHelper{};
-  // Limits for the helper: starting the application, and any one call after that. A call
-  // that takes longer ends the application and is reported as an automation error.
+  // Limits for the helper: starting the application, and any one call after that (opening a
+  // workbook, writing one sheet). A call that takes longer is taken for a hung application:
+  // it is killed, the call is reported as an automation error, and the next workbook gets a
+  // fresh one.
   int automationCreateTimeoutSeconds = 120;
-  int automationCallTimeoutSeconds = 600;
+  int automationCallTimeoutSeconds = 300;
 };
 
 // File name of the automation helper, installed beside the tabulor executable.

@@ -27,8 +27,8 @@ set(CPACK_DEBIAN_PACKAGE_MAINTAINER ${TABULOR_PACKAGE_MAINTAINER})
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-# The office for workbooks, and its dBase filter for the window's dBASE III target.
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "libreoffice-calc-nogui, libreoffice-base-drivers")
+# The office for workbooks (dBase targets are written by the engine, not the office).
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "libreoffice-calc-nogui")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 
 include(CPack)

@@ -1,16 +1,19 @@
 // The UNO side of the helper. Documents are created frameless (SpreadsheetDocument +
 // XLoadable): the headless office aborts when frames are shown, and now and then when hidden
-// frames are closed. A sheet is written alone through the CSV filter's sheet option or, for
-// the other filters, through a frameless copy of that one sheet; selecting the active sheet
-// has no effect on export without a visible view.
+// frames are closed. Formulas are never computed by the office: the workbook's stored
+// results replace them. A sheet is written alone through a frameless copy of that one sheet
+// (selecting the active sheet has no effect on export without a visible view), into a stream
+// whose every write the helper checks.
 #include "convert/calc_automation/calc_session.h"
 
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <com/sun/star/beans/PropertyValue.hpp>
+#include <com/sun/star/beans/XPropertySet.hpp>
 #include <com/sun/star/bridge/UnoUrlResolver.hpp>
 #include <com/sun/star/bridge/XUnoUrlResolver.hpp>
 #include <com/sun/star/connection/NoConnectException.hpp>
@@ -20,25 +23,37 @@
 #include <com/sun/star/frame/XLoadable.hpp>
 #include <com/sun/star/frame/XStorable.hpp>
 #include <com/sun/star/io/IOException.hpp>
-#include <com/sun/star/sheet/FormulaResult.hpp>
+#include <com/sun/star/io/XInputStream.hpp>
+#include <com/sun/star/lang/Locale.hpp>
+#include <com/sun/star/sheet/CellFlags.hpp>
+#include <com/sun/star/sheet/XCalculatable.hpp>
 #include <com/sun/star/sheet/XCellRangeAddressable.hpp>
 #include <com/sun/star/sheet/XCellRangeData.hpp>
+#include <com/sun/star/sheet/XCellRangeFormula.hpp>
 #include <com/sun/star/sheet/XCellRangesQuery.hpp>
 #include <com/sun/star/sheet/XSheetCellRanges.hpp>
 #include <com/sun/star/sheet/XSpreadsheet.hpp>
 #include <com/sun/star/sheet/XSpreadsheetDocument.hpp>
 #include <com/sun/star/sheet/XSpreadsheets.hpp>
 #include <com/sun/star/sheet/XSpreadsheets2.hpp>
+#include <com/sun/star/table/CellAddress.hpp>
 #include <com/sun/star/table/CellRangeAddress.hpp>
+#include <com/sun/star/table/XCell.hpp>
 #include <com/sun/star/table/XCellRange.hpp>
+#include <com/sun/star/ucb/XSimpleFileAccess.hpp>
+#include <com/sun/star/util/NumberFormat.hpp>
 #include <com/sun/star/util/XCloseable.hpp>
+#include <com/sun/star/util/XNumberFormatTypes.hpp>
+#include <com/sun/star/util/XNumberFormatsSupplier.hpp>
 #include <cppuhelper/bootstrap.hxx>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <osl/file.hxx>
+#include <map>
 #include <rtl/bootstrap.hxx>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "convert/automation_protocol.h"
@@ -75,79 +90,70 @@ css::uno::Sequence<css::beans::PropertyValue> props(
                                                        static_cast<sal_Int32>(list.size()));
 }
 
+// A file URL of `path`, made absolute (the office runs in another folder), every byte that
+// is not plain ASCII or that URLs reserve ("#", "%", "?", blanks) percent-encoded.
 OUString fileUrl(const std::string& path) {
-  OUString url;
-  if (osl::FileBase::getFileURLFromSystemPath(ou(path), url) != osl::FileBase::E_None)
+  std::error_code ec;
+  const std::string absolute = fs::absolute(path, ec).lexically_normal().string();
+  if (ec || absolute.empty() || absolute[0] != '/')
     throw HelperError{automation::CodeAccess, "Not a usable file path: '" + path + "'."};
-  return url;
-}
-
-// A private folder beside the output file: the office writes there under a plain ASCII name
-// (its CSV filter appends the sheet name, its dBase filter refuses dots), and the finished
-// file is renamed into place, so a failed save never leaves a partial file.
-class StagingFolder {
- public:
-  explicit StagingFolder(const std::string& outputPath) {
-    fs::path folder = fs::path(outputPath).parent_path();
-    if (folder.empty()) folder = ".";
-    std::string pattern = (folder / ".tabulor-save-XXXXXX").string();
-    if (!::mkdtemp(pattern.data())) {
-      const int error = errno;
-      // The office's own codes: path not found, or access denied.
-      throw HelperError{
-          error == ENOENT ? 0x30Cu : automation::CodeAccess,
-          "Cannot write into the folder '" + folder.string() + "': " + std::strerror(error) + "."};
+  static const char Hex[] = "0123456789ABCDEF";
+  std::string url = "file://";
+  for (unsigned char c : absolute) {
+    const bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
+    if (plain || c == '/' || c == '-' || c == '.' || c == '_' || c == '~') {
+      url += static_cast<char>(c);
+    } else {
+      url += '%';
+      url += Hex[c >> 4];
+      url += Hex[c & 15];
     }
-    path_ = pattern;
   }
-  ~StagingFolder() {
-    std::error_code ignored;
-    fs::remove_all(path_, ignored);
-  }
-  std::string file(const char* name) const { return path_ + "/" + name; }
-  // The one file the office wrote here with the given extension.
-  std::string written(const char* extension) const {
-    std::vector<std::string> found;
-    for (const auto& entry : fs::directory_iterator(path_))
-      if (entry.is_regular_file() && entry.path().extension() == extension)
-        found.push_back(entry.path().string());
-    if (found.size() != 1)
-      throw HelperError{automation::CodeGeneralIo, "LibreOffice wrote no single output file."};
-    return found.front();
-  }
-
- private:
-  std::string path_;
-};
-
-void moveInto(const std::string& from, const std::string& to) {
-  if (::rename(from.c_str(), to.c_str()) != 0)
-    throw HelperError{automation::CodeAccess,
-                      "Cannot write '" + to + "': " + std::strerror(errno) + "."};
-}
-
-// The office writes 0 as the dBase language driver, leaving readers to guess the code
-// page; the file is written in Windows-1252, so say so (driver 0x57).
-constexpr char DbaseCharacterSet[] = "1";  // Windows-1252
-void declareDbaseCodePage(const std::string& path) {
-  if (FILE* f = std::fopen(path.c_str(), "r+b")) {
-    if (std::fseek(f, 29, SEEK_SET) == 0) std::fputc(0x57, f);
-    std::fclose(f);
-  }
+  return OUString::createFromAscii(url.c_str());
 }
 
 // CSV filter options: separator, text delimiter ("), UTF-8, first line, column formats,
 // language, quote all text (no), numbers as numbers, save as shown, formulas (no), trim
-// (no), sheet number.
-std::string csvOptions(int separator, int sheet) {
-  return std::to_string(separator) + ",34,76,1,,0,false,true,true,false,false," +
-         std::to_string(sheet);
+// (no). Without a sheet number the filter writes the document's first sheet.
+std::string csvOptions(int separator) {
+  return std::to_string(separator) + ",34,76,1,,0,false,true,true,false,false";
 }
+
+// Error codes of the workbook file and the formula text that gives each in the office.
+const char* errorFormula(int code) {
+  switch (code) {
+    case 0x00:
+      return "=#NULL!";
+    case 0x07:
+      return "=#DIV/0!";
+    case 0x0F:
+      return "=#VALUE!";
+    case 0x17:
+      return "=#REF!";
+    case 0x1D:
+      return "=#NAME?";
+    case 0x24:
+      return "=#NUM!";
+    case 0x2A:
+      return "=#N/A";
+    default:
+      return nullptr;
+  }
+}
+
+// One stored result of the workbook file: its kind ('n' number, 's' text, 'b' boolean,
+// 'e' error) and value, as the protocol's "values" request carries it.
+struct StoredValue {
+  char kind;
+  std::string value;
+};
 
 }  // namespace
 
 std::string CalcSession::create(int code) {
-  if (std::string missing = missingOfficeParts(code); !missing.empty()) return missing;
+  if (code != 3 && code != 6 && code != 39 && code != 44)
+    return "LibreOffice cannot write file-format code " + std::to_string(code) + ".";
+  if (std::string missing = missingOfficeParts(); !missing.empty()) return missing;
   std::string why;
   if (!office_.start(&why)) return why;
 
@@ -170,7 +176,7 @@ std::string CalcSession::create(int code) {
         why = "LibreOffice did not accept a connection within 60 seconds.";
         break;
       }
-      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
     if (remote_.is()) {
       office_.markStarted();
@@ -183,6 +189,16 @@ std::string CalcSession::create(int code) {
   }
   release();
   return why.empty() ? "LibreOffice did not start." : why;
+}
+
+bool CalcSession::officeAnswers() {
+  if (!desktop_.is() || !office_.running()) return false;
+  try {
+    desktop_->getCurrentComponent();
+    return true;
+  } catch (const css::uno::Exception&) {
+    return false;
+  }
 }
 
 void CalcSession::requireOffice() const {
@@ -204,20 +220,37 @@ void CalcSession::open(const std::string& openName, const std::string& ending) {
       factory_->createInstanceWithContext("com.sun.star.sheet.SpreadsheetDocument", remote_);
   workbook_.set(doc, UNO_QUERY_THROW);
   Reference<css::frame::XLoadable> loadable(doc, UNO_QUERY_THROW);
-  // The filter is named: detection would open junk named .xls as text. Read-only, so no lock
-  // file is left beside the workbook; macros never run.
+  // The office reads the workbook from a stream it opens read-only: a document loaded by
+  // its URL would have to be read-only (so that no lock file is left beside the workbook),
+  // and a read-only document refuses the stored values in blocks. The filter is named:
+  // detection would open junk named .xls as text. Macros never run.
+  if (::access(path.c_str(), R_OK) != 0) {
+    const int error = errno;
+    throw HelperError{error == ENOENT ? automation::CodeNotExists : automation::CodeAccess,
+                      "Cannot open '" + path + "': " + std::strerror(error) + "."};
+  }
   try {
-    loadable->load(props({prop("URL", css::uno::Any(fileUrl(path))),
+    Reference<css::ucb::XSimpleFileAccess> files(
+        factory_->createInstanceWithContext("com.sun.star.ucb.SimpleFileAccess", remote_),
+        UNO_QUERY_THROW);
+    Reference<css::io::XInputStream> input = files->openFileRead(fileUrl(path));
+    loadable->load(props({prop("InputStream", css::uno::Any(input)),
+                          prop("URL", css::uno::Any(OUString("private:stream"))),
                           prop("FilterName", css::uno::Any(OUString("MS Excel 97"))),
-                          prop("ReadOnly", css::uno::Any(true)),
                           prop("MacroExecutionMode", css::uno::Any(sal_Int16(0))),
                           prop("UpdateDocMode", css::uno::Any(sal_Int16(0)))}));
-  } catch (const css::io::IOException&) {
+  } catch (const css::uno::Exception&) {
     const unsigned code = currentOfficeErrorCode();
     workbook_.clear();
     if (code == 0 || !office_.running()) throw;
     throw HelperError{code, "Cannot open '" + path + "': " + officeErrorText(code) + "."};
   }
+  // The office computes formulas again when their cells are read, and its results differ
+  // from the file's (names it cannot resolve, functions it computes otherwise, text results
+  // it does not load at all). Nothing is computed until the file's own results are in.
+  Reference<css::sheet::XCalculatable>(doc, UNO_QUERY_THROW)->enableAutomaticCalculation(false);
+  valuesGiven_.assign(static_cast<size_t>(sheetCount()), false);
+  calculating_ = false;
 }
 
 int CalcSession::sheetCount() {
@@ -227,12 +260,130 @@ int CalcSession::sheetCount() {
   return sheets->getCount();
 }
 
-std::string CalcSession::sheetName(int index) {
+Reference<css::sheet::XSpreadsheet> CalcSession::sheet(int index) {
   requireWorkbook();
   Reference<css::sheet::XSpreadsheetDocument> doc(workbook_, UNO_QUERY_THROW);
   Reference<css::container::XIndexAccess> sheets(doc->getSheets(), UNO_QUERY_THROW);
-  Reference<css::container::XNamed> sheet(sheets->getByIndex(index - 1), UNO_QUERY_THROW);
-  return utf8(sheet->getName());
+  if (index < 1 || index > sheets->getCount())
+    throw HelperError{automation::CodeGeneralIo, "No sheet " + std::to_string(index) + "."};
+  return Reference<css::sheet::XSpreadsheet>(sheets->getByIndex(index - 1), UNO_QUERY_THROW);
+}
+
+std::string CalcSession::sheetName(int index) {
+  return utf8(Reference<css::container::XNamed>(sheet(index), UNO_QUERY_THROW)->getName());
+}
+
+int CalcSession::putStoredValues(int index, const std::vector<std::string>& cells) {
+  Reference<css::sheet::XSpreadsheet> target = sheet(index);
+  std::map<std::pair<long, long>, StoredValue> stored;  // (row, column) -> value
+  for (size_t at = 0; at + 2 < cells.size(); at += 3) {
+    const std::string& value = cells[at + 2];
+    if (value.empty()) throw HelperError{automation::CodeGeneralIo, "A stored value has no kind."};
+    stored[{std::strtol(cells[at].c_str(), nullptr, 10),
+            std::strtol(cells[at + 1].c_str(), nullptr, 10)}] = {value[0], value.substr(1)};
+  }
+
+  // Every formula cell gets the result the file holds: numbers and texts as constants in one
+  // call per block of cells, errors and booleans as formulas that give exactly that value.
+  Reference<css::container::XIndexAccess> blocks(
+      Reference<css::sheet::XCellRangesQuery>(target, UNO_QUERY_THROW)
+          ->queryContentCells(css::sheet::CellFlags::FORMULA),
+      UNO_QUERY_THROW);
+  int missing = 0;
+  std::vector<std::pair<css::table::CellAddress, const StoredValue*>> formulas;
+  for (sal_Int32 blockIdx = 0; blockIdx < blocks->getCount(); ++blockIdx) {
+    Reference<css::sheet::XCellRangeAddressable> block(blocks->getByIndex(blockIdx),
+                                                       UNO_QUERY_THROW);
+    const css::table::CellRangeAddress at = block->getRangeAddress();
+    const sal_Int32 rows = at.EndRow - at.StartRow + 1, cols = at.EndColumn - at.StartColumn + 1;
+    const size_t formulasBefore = formulas.size();
+    css::uno::Sequence<css::uno::Sequence<css::uno::Any>> data(rows);
+    for (sal_Int32 rowIdx = 0; rowIdx < rows; ++rowIdx) {
+      css::uno::Sequence<css::uno::Any> line(cols);
+      for (sal_Int32 colIdx = 0; colIdx < cols; ++colIdx) {
+        const long row = at.StartRow + rowIdx, col = at.StartColumn + colIdx;
+        auto hit = stored.find({row, col});
+        css::uno::Any& cell = line.getArray()[colIdx];
+        if (hit == stored.end()) {
+          ++missing;
+          cell <<= OUString();
+          continue;
+        }
+        const StoredValue& value = hit->second;
+        if (value.kind == 'n') {
+          cell <<= std::strtod(value.value.c_str(), nullptr);
+        } else if (value.kind == 's') {
+          cell <<= ou(value.value);
+        } else if (value.kind == 'e' &&
+                   !errorFormula(static_cast<int>(std::strtol(value.value.c_str(), nullptr, 10)))) {
+          // A code the office has no error for: its text, as the file's reader shows it.
+          cell <<= ou("#ERR" + value.value + "!");
+        } else {
+          cell <<= OUString();
+          formulas.push_back({css::table::CellAddress(at.Sheet, col, row), &value});
+        }
+      }
+      data.getArray()[rowIdx] = line;
+    }
+    // A block of errors and booleans alone (a column of booleans) is written below.
+    const size_t special = formulas.size() - formulasBefore;
+    if (special < static_cast<size_t>(rows) * static_cast<size_t>(cols))
+      Reference<css::sheet::XCellRangeData>(block, UNO_QUERY_THROW)->setDataArray(data);
+  }
+
+  // Errors and booleans go in by runs down a column (a column of booleans is one call).
+  std::sort(formulas.begin(), formulas.end(), [](const auto& x, const auto& y) {
+    return std::pair(x.first.Column, x.first.Row) < std::pair(y.first.Column, y.first.Row);
+  });
+  sal_Int32 logical = -1;
+  for (size_t first = 0, end = 0; first < formulas.size(); first = end) {
+    const css::table::CellAddress start = formulas[first].first;
+    const bool booleans = formulas[first].second->kind == 'b';
+    for (end = first + 1; end < formulas.size(); ++end) {
+      const css::table::CellAddress at = formulas[end].first;
+      if (at.Column != start.Column || at.Row != start.Row + static_cast<sal_Int32>(end - first) ||
+          (formulas[end].second->kind == 'b') != booleans)
+        break;
+    }
+    css::uno::Sequence<css::uno::Sequence<OUString>> texts(static_cast<sal_Int32>(end - first));
+    for (size_t at = first; at < end; ++at) {
+      const StoredValue& value = *formulas[at].second;
+      const char* formula =
+          booleans ? (value.value == "0" ? "=FALSE()" : "=TRUE()")
+                   : errorFormula(static_cast<int>(std::strtol(value.value.c_str(), nullptr, 10)));
+      const OUString text = OUString::createFromAscii(formula);
+      texts.getArray()[at - first] = css::uno::Sequence<OUString>(&text, 1);
+    }
+    Reference<css::table::XCellRange> run = target->getCellRangeByPosition(
+        start.Column, start.Row, start.Column, start.Row + static_cast<sal_Int32>(end - first) - 1);
+    Reference<css::sheet::XCellRangeFormula>(run, UNO_QUERY_THROW)->setFormulaArray(texts);
+    if (!booleans) continue;
+    // Shown as TRUE and FALSE, as the file's reader shows them, not as 1 and 0.
+    if (logical < 0) {
+      Reference<css::util::XNumberFormatTypes> types(
+          Reference<css::util::XNumberFormatsSupplier>(workbook_, UNO_QUERY_THROW)
+              ->getNumberFormats(),
+          UNO_QUERY_THROW);
+      logical = types->getStandardFormat(css::util::NumberFormat::LOGICAL, css::lang::Locale());
+    }
+    Reference<css::beans::XPropertySet>(run, UNO_QUERY_THROW)
+        ->setPropertyValue("NumberFormat", css::uno::Any(logical));
+  }
+  valuesGiven_.at(static_cast<size_t>(index - 1)) = true;
+  return missing;
+}
+
+void CalcSession::startCalculating() {
+  if (calculating_) return;
+  for (size_t sheetIdx = 0; sheetIdx < valuesGiven_.size(); ++sheetIdx)
+    if (!valuesGiven_[sheetIdx])
+      throw HelperError{automation::CodeGeneralIo,
+                        "The workbook's own values were not given for sheet " +
+                            std::to_string(sheetIdx + 1) + "."};
+  // Only the formulas that give the stored errors and booleans are left to compute.
+  Reference<css::sheet::XCalculatable>(workbook_, UNO_QUERY_THROW)
+      ->enableAutomaticCalculation(true);
+  calculating_ = true;
 }
 
 Reference<css::lang::XComponent> CalcSession::newDocument() {
@@ -243,127 +394,121 @@ Reference<css::lang::XComponent> CalcSession::newDocument() {
   return doc;
 }
 
-void CalcSession::keepFormulaResults(int index, const Reference<css::sheet::XSpreadsheet>& copy) {
-  // The copied formulas are computed again in a document that lacks the workbook's defined
-  // names, so a formula using one would give #NAME?. Put the workbook's own results in their
-  // place. Formulas whose result is an error stay formulas and give their error again.
-  Reference<css::sheet::XSpreadsheetDocument> doc(workbook_, UNO_QUERY_THROW);
-  Reference<css::container::XIndexAccess> sheets(doc->getSheets(), UNO_QUERY_THROW);
-  Reference<css::sheet::XCellRangesQuery> query(sheets->getByIndex(index - 1), UNO_QUERY_THROW);
-  Reference<css::sheet::XSheetCellRanges> formulas = query->queryFormulaCells(
-      css::sheet::FormulaResult::VALUE | css::sheet::FormulaResult::STRING);
-  Reference<css::container::XIndexAccess> ranges(formulas, UNO_QUERY_THROW);
-  for (sal_Int32 rangeIdx = 0; rangeIdx < ranges->getCount(); ++rangeIdx) {
-    Reference<css::sheet::XCellRangeData> source(ranges->getByIndex(rangeIdx), UNO_QUERY_THROW);
-    css::table::CellRangeAddress at =
-        Reference<css::sheet::XCellRangeAddressable>(source, UNO_QUERY_THROW)->getRangeAddress();
-    Reference<css::sheet::XCellRangeData>(
-        copy->getCellRangeByPosition(at.StartColumn, at.StartRow, at.EndColumn, at.EndRow),
-        UNO_QUERY_THROW)
-        ->setDataArray(source->getDataArray());
-  }
-}
+namespace {
 
-void CalcSession::storeSheetCopy(int index, const std::string& url, const char* filter,
-                                 const char* options) {
-  const OUString name = ou(sheetName(index));
-  Reference<css::lang::XComponent> copy = newDocument();
-  try {
-    Reference<css::sheet::XSpreadsheetDocument> doc(copy, UNO_QUERY_THROW);
-    Reference<css::sheet::XSpreadsheets> sheets = doc->getSheets();
-    // The new document's own sheet could share the copied sheet's name: rename it first,
-    // and remove it once the copy is in.
-    Reference<css::container::XIndexAccess> index0(sheets, UNO_QUERY_THROW);
-    Reference<css::container::XNamed> blank(index0->getByIndex(0), UNO_QUERY_THROW);
-    const OUString placeholder("tabulor-placeholder-sheet");
-    blank->setName(placeholder);
-    Reference<css::sheet::XSpreadsheets2>(sheets, UNO_QUERY_THROW)
-        ->importSheet(Reference<css::sheet::XSpreadsheetDocument>(workbook_, UNO_QUERY_THROW), name,
-                      0);
-    sheets->removeByName(placeholder);
-    keepFormulaResults(
-        index, Reference<css::sheet::XSpreadsheet>(
-                   Reference<css::container::XIndexAccess>(sheets, UNO_QUERY_THROW)->getByIndex(0),
-                   UNO_QUERY_THROW));
-    std::vector<css::beans::PropertyValue> list = {
-        prop("FilterName", css::uno::Any(OUString::createFromAscii(filter))),
-        prop("Overwrite", css::uno::Any(true))};
-    if (options)
-      list.push_back(prop("FilterOptions", css::uno::Any(OUString::createFromAscii(options))));
-    Reference<css::frame::XStorable>(copy, UNO_QUERY_THROW)->storeToURL(ou(url), props(list));
-  } catch (...) {
-    Reference<css::util::XCloseable> closeable(copy, UNO_QUERY);
+// Closes a document of ours when it goes out of scope, on every path.
+class ClosesDocument {
+ public:
+  explicit ClosesDocument(Reference<css::lang::XComponent> doc) : doc_(std::move(doc)) {}
+  ~ClosesDocument() {
     try {
+      Reference<css::util::XCloseable> closeable(doc_, UNO_QUERY);
       if (closeable.is()) closeable->close(true);
     } catch (...) {
     }
-    throw;
   }
-  Reference<css::util::XCloseable>(copy, UNO_QUERY_THROW)->close(true);
+  // Keeps the document open after all.
+  void dismiss() { doc_.clear(); }
+
+ private:
+  Reference<css::lang::XComponent> doc_;
+};
+
+}  // namespace
+
+Reference<css::lang::XComponent> CalcSession::copyOfSheet(int index) {
+  const OUString name = ou(sheetName(index));
+  Reference<css::lang::XComponent> copy = newDocument();
+  ClosesDocument closeOnFailure(copy);
+  // Dates are day numbers counted from the document's null date: the copy counts from the
+  // workbook's (1904-01-01 for a workbook in the 1904 date system), or every date moves.
+  Reference<css::beans::XPropertySet>(copy, UNO_QUERY_THROW)
+      ->setPropertyValue("NullDate", Reference<css::beans::XPropertySet>(workbook_, UNO_QUERY_THROW)
+                                         ->getPropertyValue("NullDate"));
+  Reference<css::sheet::XSpreadsheets> sheets =
+      Reference<css::sheet::XSpreadsheetDocument>(copy, UNO_QUERY_THROW)->getSheets();
+  // The new document's own sheet could share the copied sheet's name: rename it first, and
+  // remove it once the copy is in.
+  Reference<css::container::XNamed> blank(
+      Reference<css::container::XIndexAccess>(sheets, UNO_QUERY_THROW)->getByIndex(0),
+      UNO_QUERY_THROW);
+  const OUString placeholder("tabulor-placeholder-sheet");
+  blank->setName(placeholder);
+  Reference<css::sheet::XSpreadsheets2>(sheets, UNO_QUERY_THROW)
+      ->importSheet(Reference<css::sheet::XSpreadsheetDocument>(workbook_, UNO_QUERY_THROW), name,
+                    0);
+  sheets->removeByName(placeholder);
+  closeOnFailure.dismiss();
+  return copy;
 }
 
-void CalcSession::save(int index, int code, const std::string& path) {
-  requireWorkbook();
-  if (index < 1 || index > sheetCount())
-    throw HelperError{automation::CodeGeneralIo, "No sheet " + std::to_string(index) + "."};
-  struct stat st;
-  if (alerts_ && ::stat(path.c_str(), &st) == 0)
-    throw HelperError{0x11B, "'" + path + "' exists and may not be replaced."};
+void CalcSession::storeSheet(int index, const char* filter, const std::string& options,
+                             bool firstSheetOnly, CheckedOutput& output) {
+  std::vector<css::beans::PropertyValue> list = {
+      prop("FilterName", css::uno::Any(OUString::createFromAscii(filter))),
+      prop("OutputStream", css::uno::Any(Reference<css::io::XOutputStream>(&output)))};
+  if (!options.empty()) list.push_back(prop("FilterOptions", css::uno::Any(ou(options))));
+  // A filter that writes the first sheet alone writes sheet 1 straight from the workbook;
+  // so does any filter when the workbook has one sheet. Other sheets go through a copy.
+  if (index == 1 && (firstSheetOnly || sheetCount() == 1)) {
+    Reference<css::frame::XStorable>(workbook_, UNO_QUERY_THROW)
+        ->storeToURL(OUString("private:stream"), props(list));
+    return;
+  }
+  Reference<css::lang::XComponent> copy = copyOfSheet(index);
+  ClosesDocument closes(copy);
+  Reference<css::frame::XStorable>(copy, UNO_QUERY_THROW)
+      ->storeToURL(OUString("private:stream"), props(list));
+}
 
+long long CalcSession::save(int index, int code, const std::string& stagedPath,
+                            const std::string& shownPath) {
+  requireWorkbook();
+  sheet(index);  // the sheet exists
+  struct stat st;
+  if (alerts_ && ::stat(shownPath.c_str(), &st) == 0)
+    throw HelperError{0x11B, "'" + shownPath + "' exists and may not be replaced."};
+  startCalculating();
   try {
-    saveStaged(index, code, path);
-  } catch (const css::io::IOException&) {
+    return saveStaged(index, code, stagedPath, shownPath);
+  } catch (const css::uno::Exception&) {
     const unsigned error = currentOfficeErrorCode();
     if (error == 0 || !office_.running()) throw;
-    throw HelperError{error, "Cannot write '" + path + "': " + officeErrorText(error) + "."};
+    throw HelperError{error, "Cannot write '" + shownPath + "': " + officeErrorText(error) + "."};
   }
 }
 
-void CalcSession::saveStaged(int index, int code, const std::string& path) {
-  StagingFolder staging(path);
-  Reference<css::frame::XStorable> workbook(workbook_, UNO_QUERY_THROW);
-  switch (code) {
-    case 39: {  // the whole workbook, Excel 97-2003 (BIFF8)
-      std::string staged = staging.file("book.xls");
-      workbook->storeToURL(fileUrl(staged),
-                           props({prop("FilterName", css::uno::Any(OUString("MS Excel 97"))),
-                                  prop("Overwrite", css::uno::Any(true))}));
-      moveInto(staged, path);
-      return;
+long long CalcSession::saveStaged(int index, int code, const std::string& stagedPath,
+                                  const std::string& shownPath) {
+  Reference<CheckedOutput> output(new CheckedOutput(stagedPath, shownPath));
+  try {
+    switch (code) {
+      case 39:  // the whole workbook, Excel 97-2003 (BIFF8)
+        Reference<css::frame::XStorable>(workbook_, UNO_QUERY_THROW)
+            ->storeToURL(
+                OUString("private:stream"),
+                props({prop("FilterName", css::uno::Any(OUString("MS Excel 97"))),
+                       prop("OutputStream",
+                            css::uno::Any(Reference<css::io::XOutputStream>(output.get())))}));
+        break;
+      case 3:  // tab-separated text
+      case 6:  // comma-separated text
+        storeSheet(index, "Text - txt - csv (StarCalc)", csvOptions(code == 3 ? 9 : 44), true,
+                   *output);
+        break;
+      case 44:  // HTML: the filter writes every sheet into one page
+        storeSheet(index, "HTML (StarCalc)", "", false, *output);
+        break;
+      default:
+        throw HelperError{
+            0x81A, "LibreOffice cannot write file-format code " + std::to_string(code) + "."};
     }
-    case 3:    // tab-separated text
-    case 6: {  // comma-separated text
-      // The sheet option makes the filter append "-<sheet name>" to the file name.
-      workbook->storeToURL(
-          fileUrl(staging.file("sheet.csv")),
-          props({prop("FilterName", css::uno::Any(OUString("Text - txt - csv (StarCalc)"))),
-                 prop("FilterOptions", css::uno::Any(ou(csvOptions(code == 3 ? 9 : 44, index)))),
-                 prop("Overwrite", css::uno::Any(true))}));
-      moveInto(staging.written(".csv"), path);
-      return;
-    }
-    case 44: {  // HTML: the filter would write every sheet into one page
-      std::string staged = staging.file("sheet.htm");
-      storeSheetCopy(index, utf8(fileUrl(staged)), "HTML (StarCalc)", nullptr);
-      moveInto(staged, path);
-      return;
-    }
-    case 8: {  // dBase III, with a .dbt memo file beside it for long texts
-      std::string staged = staging.file("sheet.dbf");
-      storeSheetCopy(index, utf8(fileUrl(staged)), "dBase", DbaseCharacterSet);
-      declareDbaseCodePage(staged);
-      std::string memo = staging.file("sheet.dbt");
-      if (::access(memo.c_str(), F_OK) == 0) {
-        fs::path target(path);
-        moveInto(memo, target.replace_extension(".dbt").string());
-      }
-      moveInto(staged, path);
-      return;
-    }
-    default:
-      throw HelperError{0x81A,
-                        "LibreOffice cannot write file-format code " + std::to_string(code) + "."};
+  } catch (...) {
+    // A failed write is the cause, whatever the office made of it.
+    output->throwIfWriteFailed();
+    throw;
   }
+  return output->finish();
 }
 
 void CalcSession::close() {
@@ -380,17 +525,23 @@ void CalcSession::release() {
       close();
     } catch (...) {
     }
-    grace = 10;
-    try {
-      desktop_->terminate();
-    } catch (...) {
-      // The bridge goes down while terminate returns: a DisposedException is expected.
+    // With every document closed and every output written and flushed, the office holds
+    // nothing of value: it is killed at once, unless its profile is to be kept, which only
+    // an office that ends by itself leaves complete.
+    if (office_.profileWanted()) {
+      grace = 10;
+      try {
+        desktop_->terminate();
+      } catch (...) {
+        // The bridge goes down while terminate returns: a DisposedException is expected.
+      }
     }
   }
   workbook_.clear();
   desktop_.clear();
   factory_.clear();
   remote_.clear();
+  office_.stop(grace);
   if (local_.is()) {
     try {
       Reference<css::lang::XComponent>(local_, UNO_QUERY_THROW)->dispose();
@@ -398,7 +549,6 @@ void CalcSession::release() {
     }
     local_.clear();
   }
-  office_.stop(grace);
 }
 
 }  // namespace tabulor::calc

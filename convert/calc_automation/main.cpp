@@ -34,6 +34,10 @@ std::string handle(CalcSession& session, const std::vector<std::string>& request
     return why.empty() ? std::string(ReplyOk) : encodeLine({std::string(ReplyAbsent), why});
   }
   if (verb == "alerts") {
+    // Sent before each workbook: an office that ended since the last one is reported here,
+    // before any work is given to it.
+    if (!session.officeAnswers())
+      return errorLine(KindBridge, CodeCallFailed, "LibreOffice has ended.");
     session.setAlerts(request.size() > 1 && request[1] == "on");
     return std::string(ReplyOk);
   }
@@ -43,9 +47,16 @@ std::string handle(CalcSession& session, const std::vector<std::string>& request
   }
   if (verb == "count") return encodeLine({"ok", std::to_string(session.sheetCount())});
   if (verb == "name") return encodeLine({"ok", session.sheetName(number(request, 1))});
+  if (verb == "values") {
+    const int sheet = number(request, 1);
+    const std::vector<std::string> cells(request.begin() + 2, request.end());
+    return encodeLine({"ok", std::to_string(session.putStoredValues(sheet, cells))});
+  }
   if (verb == "save") {
-    session.save(number(request, 1), number(request, 2), text(request, 3));
-    return std::string(ReplyOk);
+    const std::string& staged = text(request, 3);
+    const long long bytes = session.save(number(request, 1), number(request, 2), staged,
+                                         request.size() > 4 ? request[4] : staged);
+    return encodeLine({"ok", std::to_string(bytes)});
   }
   if (verb == "close") {
     session.close();

@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/prctl.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -30,22 +31,43 @@ std::string programDir() {
 
 constexpr char ProfilePrefix[] = "tabulor-calc-";
 
+bool writableFolder(const std::string& path) {
+  struct stat st;
+  return !path.empty() && path[0] == '/' && ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode) &&
+         ::access(path.c_str(), W_OK | X_OK) == 0;
+}
+
+// Where private profiles live: a memory file system where there is one (the user's runtime
+// folder, or /dev/shm), /tmp otherwise. A profile holds some fifty folders, and on a disk
+// removing them costs a fifth of a second at the end of every run.
+std::string profileRoot() {
+  const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+  if (runtime && writableFolder(runtime)) return runtime;
+  if (writableFolder("/dev/shm")) return "/dev/shm";
+  return "/tmp";
+}
+
 // Profiles (and pipe sockets) of helpers that were killed with tabulor before they could
 // delete them: named after the helper's PID, removed once that process is gone.
-void removeStaleProfiles() {
-  std::error_code ec;
-  // The office's pipe socket is named after the pipe, which is named after the profile.
+void removeStaleProfiles(const std::string& root) {
+  // The office's pipe socket (in /tmp) is named after the pipe, which is named after the
+  // profile.
   const std::string socketPrefix = "OSL_PIPE_" + std::to_string(::getuid()) + "_" + ProfilePrefix;
-  for (const auto& entry : std::filesystem::directory_iterator("/tmp", ec)) {
-    std::string name = entry.path().filename().string();
-    size_t pidAt = name.rfind(ProfilePrefix, 0) == 0  ? sizeof ProfilePrefix - 1
-                   : name.rfind(socketPrefix, 0) == 0 ? socketPrefix.size()
-                                                      : std::string::npos;
-    if (pidAt == std::string::npos) continue;
-    long pid = std::strtol(name.c_str() + pidAt, nullptr, 10);
-    if (pid > 0 && ::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH) {
-      std::error_code ignored;
-      std::filesystem::remove_all(entry.path(), ignored);
+  std::vector<std::string> folders = {root};
+  if (root != "/tmp") folders.push_back("/tmp");
+  for (const std::string& folder : folders) {
+    std::error_code ec;
+    for (const auto& entry : std::filesystem::directory_iterator(folder, ec)) {
+      std::string name = entry.path().filename().string();
+      size_t pidAt = name.rfind(ProfilePrefix, 0) == 0  ? sizeof ProfilePrefix - 1
+                     : name.rfind(socketPrefix, 0) == 0 ? socketPrefix.size()
+                                                        : std::string::npos;
+      if (pidAt == std::string::npos) continue;
+      long pid = std::strtol(name.c_str() + pidAt, nullptr, 10);
+      if (pid > 0 && ::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH) {
+        std::error_code ignored;
+        std::filesystem::remove_all(entry.path(), ignored);
+      }
     }
   }
 }
@@ -69,21 +91,25 @@ std::string profileTemplatePath() {
 
 }  // namespace
 
-std::string missingOfficeParts(int code) {
+std::string missingOfficeParts() {
   const std::string dir = programDir();
   if (!executable(dir + "/soffice.bin")) return "LibreOffice is not installed.";
   if (!readable(dir + "/libscfiltlo.so") || !readable(dir + "/libsclo.so"))
     return "LibreOffice Calc is not installed.";
   if (!readable(dir + "/types/offapi.rdb")) return "LibreOffice's type library is missing.";
-  if (code == 8 && !readable(dir + "/libdbaselo.so"))
-    return "LibreOffice's dBase filter is not installed.";
   return {};
 }
 
+bool OfficeProcess::profileWanted() const {
+  const std::string seed = profileTemplatePath();
+  std::error_code ignored;
+  return started_ && !seed.empty() && !std::filesystem::exists(seed, ignored);
+}
+
 bool OfficeProcess::start(std::string* why) {
-  removeStaleProfiles();
-  std::string folder =
-      std::string("/tmp/") + ProfilePrefix + std::to_string(::getpid()) + "-XXXXXX";
+  const std::string root = profileRoot();
+  removeStaleProfiles(root);
+  std::string folder = root + "/" + ProfilePrefix + std::to_string(::getpid()) + "-XXXXXX";
   if (!::mkdtemp(folder.data())) {
     *why = std::string("Cannot create a profile folder: ") + std::strerror(errno);
     return false;
@@ -95,7 +121,7 @@ bool OfficeProcess::start(std::string* why) {
     std::filesystem::copy(seed, profile_, std::filesystem::copy_options::recursive, ec);
     seeded_ = !ec;
   }
-  pipeName_ = profile_.substr(5);  // unique as the profile folder is
+  pipeName_ = std::filesystem::path(profile_).filename().string();  // unique as the folder is
   connectUrl_ = "uno:pipe,name=" + pipeName_ + ";urp;StarOffice.ComponentContext";
   return spawn(why);
 }

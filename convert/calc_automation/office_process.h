@@ -9,9 +9,9 @@
 
 namespace tabulor::calc {
 
-// Checks, without starting anything, that the office and the filters for file-format `code`
-// are installed. Returns "" when they are, otherwise what is missing.
-std::string missingOfficeParts(int code);
+// Checks, without starting anything, that the office and its spreadsheet filters are
+// installed. Returns "" when they are, otherwise what is missing.
+std::string missingOfficeParts();
 
 class OfficeProcess {
  public:
@@ -34,6 +34,9 @@ class OfficeProcess {
   const std::string& connectUrl() const { return connectUrl_; }
   // Called once connected: only the profile of an office that ran may be kept.
   void markStarted() { started_ = true; }
+  // True when the office should end by itself rather than be killed: its profile is to be
+  // kept to seed later ones, and only that of an office that ended cleanly is complete.
+  bool profileWanted() const;
 
  private:
   bool spawn(std::string* why);

@@ -1,9 +1,14 @@
 // A stand-in for the spreadsheet-automation helper: speaks the same line protocol, records
 // every request in the file named by FAKE_CALC_LOG (first line "pid <pid>"), writes a small
-// file for each save, and fails on demand. Environment:
-//   FAKE_CALC_SHEETS  sheet names separated by "|" (default "Sheet1")
-//   FAKE_CALC_FAIL    "<verb>[:<sheet>]=<action>", action one of absent, die, hang, garble,
-//                     error:<kind>:<hex code>:<description>
+// file into the staged path of each save, and fails on demand. Environment:
+//   FAKE_CALC_SHEETS   sheet names separated by "|" (default "Sheet1")
+//   FAKE_CALC_MISSING  the count of formula cells without a stored result that "values"
+//                      replies (default 0)
+//   FAKE_CALC_FAIL     "<verb>[:<sheet>]=<action>", action one of absent, die, hang, garble,
+//                      partial (a save writes part of its file, then fails),
+//                      error:<kind>:<hex code>:<description>
+//   FAKE_CALC_ONCE     a file: the failure happens only while it does not exist, and the
+//                      failing helper creates it (so a fresh helper does not fail again)
 #include <signal.h>
 #include <unistd.h>
 
@@ -61,7 +66,10 @@ int main() {
     const std::string& verb = request[0];
     std::string where = verb;
     if ((verb == "name" || verb == "save") && request.size() > 1) where += ":" + request[1];
-    if (!fail.empty() && (where == failWhere || verb == failWhere)) {
+    const std::string once = env("FAKE_CALC_ONCE");
+    if (!fail.empty() && (where == failWhere || verb == failWhere) &&
+        (once.empty() || !std::ifstream(once))) {
+      if (!once.empty()) std::ofstream(once) << "failed\n";
       if (failAction == "absent") {
         reply(encodeLine({std::string(ReplyAbsent), "not installed"}));
         continue;
@@ -73,6 +81,12 @@ int main() {
       }
       if (failAction == "garble") {
         reply("what?");
+        continue;
+      }
+      if (failAction == "partial" && verb == "save") {
+        std::ofstream(request.at(3)) << "part of a sheet";
+        reply(errorLine(KindDispatch, CodeDiskFull,
+                        "Cannot write '" + request.at(4) + "': the disk is full."));
         continue;
       }
       if (failAction.rfind("error:", 0) == 0) {
@@ -94,10 +108,16 @@ int main() {
       std::string path = resolveOpenName(request.at(1), request.size() > 2 ? request[2] : "", &why);
       log("resolved " + path);
       reply(path.empty() ? errorLine(KindDispatch, CodeNotExists, why) : "ok");
+    } else if (verb == "values") {
+      const std::string missing = env("FAKE_CALC_MISSING");
+      reply(encodeLine({"ok", missing.empty() ? "0" : missing}));
     } else if (verb == "save") {
+      // The staged file must be new: the helper never writes over a file.
+      const bool exists = static_cast<bool>(std::ifstream(request.at(3)));
       std::ofstream out(request.at(3), std::ios::trunc);
       out << "fake sheet " << request[1] << " code " << request[2] << "\n";
-      reply(out ? std::string("ok") : errorLine(KindDispatch, CodeAccess, "cannot write"));
+      reply(out && !exists ? encodeLine({"ok", "24"})
+                           : errorLine(KindDispatch, CodeAccess, "cannot write " + request[3]));
     } else if (verb == "release") {
       reply("ok");
       return 0;

@@ -3,6 +3,7 @@
 CSV (LF, minimal quoting) for the tests to compare:
   read_back.py csv|tsv FILE      Python's csv module, comma or tab
   read_back.py html FILE         html.parser: the number of <table>s, then the rows of each
+                                 (<br> as a line break, merged cells spread over their span)
   read_back.py dbf FILE          dbfread: the field names, then the records (numbers as %g)
   read_back.py xls FILE [SHEET]  gnumeric's ssconvert: the sheet names, or one sheet's rows
 """
@@ -14,74 +15,97 @@ import subprocess
 import sys
 import tempfile
 
-out = csv.writer(sys.stdout, lineterminator="\n")
-
 
 def text_rows(path, delimiter):
     with open(path, encoding="utf-8", newline="") as f:
-        out.writerows(csv.reader(f, delimiter=delimiter))
+        return [row for row in csv.reader(f, delimiter=delimiter)]
 
 
 class Tables(html.parser.HTMLParser):
     def __init__(self):
         super().__init__(convert_charrefs=True)
-        self.tables, self.cell = [], None
+        self.tables, self.cell, self.spans = [], None, []
 
     def handle_starttag(self, tag, attrs):
         if tag == "table":
             self.tables.append([])
+            self.spans = []
         elif tag == "tr" and self.tables:
             self.tables[-1].append([])
         elif tag in ("td", "th"):
             self.cell = ""
+            attrs = dict(attrs)
+            self.span = (int(attrs.get("rowspan") or 1), int(attrs.get("colspan") or 1))
+        elif tag == "br" and self.cell is not None:
+            self.cell += "\n"
 
     def handle_endtag(self, tag):
         if tag in ("td", "th") and self.cell is not None and self.tables and self.tables[-1]:
-            self.tables[-1][-1].append(self.cell.strip())
+            rows = self.tables[-1]
+            row = rows[-1]
+            # Cells of rows above that span down into this row come first.
+            while (len(rows) - 1, len(row)) in self.spans:
+                row.append("")
+            rowspan, colspan = self.span
+            row.append(self.cell.strip())
+            for extra in range(colspan - 1):
+                row.append("")
+            for down in range(1, rowspan):
+                for across in range(colspan):
+                    self.spans.append((len(rows) - 1 + down, len(row) - colspan + across))
             self.cell = None
 
     def handle_data(self, data):
         if self.cell is not None:
-            self.cell += data
+            self.cell += data.replace("\n", " ")
 
 
-def html_rows(path):
+def html_tables(path):
     parser = Tables()
     with open(path, encoding="utf-8") as f:
         parser.feed(f.read())
-    out.writerow([str(len(parser.tables))])
-    for table in parser.tables:
-        out.writerows(table)
+    return parser.tables
 
 
 def dbf_rows(path):
     import dbfread
     table = dbfread.DBF(path, load=True)
-    out.writerow(table.field_names)
+    rows = [list(table.field_names)]
     for record in table:
-        out.writerow(["" if v is None else "%g" % v if isinstance(v, (int, float)) else str(v)
-                      for v in record.values()])
+        rows.append(["" if v is None else "%g" % v if isinstance(v, (int, float)) else str(v)
+                     for v in record.values()])
+    return rows
 
 
-def xls_rows(path, sheet):
+def xls_sheets(path):
+    """{sheet name: rows} in the workbook's order, as gnumeric reads them."""
     with tempfile.TemporaryDirectory() as tmp:
         subprocess.run(["ssconvert", "-S", path, os.path.join(tmp, "%n\t%s.csv")], check=True,
                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         files = sorted(glob.glob(os.path.join(tmp, "*.csv")),
                        key=lambda p: int(os.path.basename(p).split("\t")[0]))
-        names = [os.path.basename(p).split("\t", 1)[1][:-4] for p in files]
-        if sheet is None:
-            out.writerows([n] for n in names)
+        return {os.path.basename(p).split("\t", 1)[1][:-4]: text_rows(p, ",") for p in files}
+
+
+def main():
+    out = csv.writer(sys.stdout, lineterminator="\n")
+    kind, path = sys.argv[1], sys.argv[2]
+    if kind in ("csv", "tsv"):
+        out.writerows(text_rows(path, "," if kind == "csv" else "\t"))
+    elif kind == "html":
+        tables = html_tables(path)
+        out.writerow([str(len(tables))])
+        for table in tables:
+            out.writerows(table)
+    elif kind == "dbf":
+        out.writerows(dbf_rows(path))
+    elif kind == "xls":
+        sheets = xls_sheets(path)
+        if len(sys.argv) > 3:
+            out.writerows(sheets[sys.argv[3]])
         else:
-            text_rows(files[names.index(sheet)], ",")
+            out.writerows([name] for name in sheets)
 
 
-kind, path = sys.argv[1], sys.argv[2]
-if kind in ("csv", "tsv"):
-    text_rows(path, "," if kind == "csv" else "\t")
-elif kind == "html":
-    html_rows(path)
-elif kind == "dbf":
-    dbf_rows(path)
-elif kind == "xls":
-    xls_rows(path, sys.argv[3] if len(sys.argv) > 3 else None)
+if __name__ == "__main__":
+    main()

@@ -1,7 +1,9 @@
 // The spreadsheet-application path against the real LibreOffice Calc through
-// tabulor-calc-helper: a three-sheet workbook made here and real workbooks from the shared
+// tabulor-calc-helper: a three-sheet workbook made here and every workbook of the shared
 // fixtures, converted to every code the office writes and read back by independent readers
-// (Python's csv, html.parser, dbfread, gnumeric's ssconvert). The test process is a child
+// (Python's csv, html.parser, gnumeric's ssconvert) against the values the files hold; the
+// command line with its paths, its source that must never be replaced, a damaged workbook,
+// a full disk, and an office that ends during a run. The test process is a child
 // subreaper, so an office left behind by any test would become its child and be seen.
 #include <dirent.h>
 #include <fcntl.h>
@@ -14,11 +16,14 @@
 
 #include <algorithm>
 #include <chrono>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <thread>
 
+#include "app/conversion_driver.h"
 #include "convert/messages.h"
+#include "convert/office_session.h"
 #include "convert/spreadsheet_app_conversion.h"
 #include "engine/database.h"
 #include "tests/support/test_support.h"
@@ -44,7 +49,7 @@ const std::vector<Sheet>& bookSheets() {
         {"1", "Zoë, \"q\"", "2.5"},
         {"2", "Müller", "10"},
         {"3", "plain", "-4.25"}}},
-      // A text too long for a dBase character field goes to a memo (.dbt) file.
+      // A long text.
       {"Feb",
        {{"code", "city"},
         {"A1", "Köln"},
@@ -132,21 +137,6 @@ Rows readBack(const std::string& kind, const std::string& path, const std::strin
   return test::parseCsv(output);
 }
 
-// Expected rows as dbfread gives them: field names upper-cased, numbers as %g.
-Rows asDbase(const Rows& rows) {
-  Rows out = rows;
-  for (std::string& name : out[0])
-    for (char& c : name) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  for (size_t r = 1; r < out.size(); ++r)
-    for (std::string& cell : out[r])
-      if (isNumber(cell)) {
-        char buf[64];
-        std::snprintf(buf, sizeof buf, "%g", std::strtod(cell.c_str(), nullptr));
-        cell = buf;
-      }
-  return out;
-}
-
 // PIDs of this process's children (offices and helpers left behind would be among them).
 std::vector<std::string> children() {
   std::vector<std::string> pids;
@@ -217,6 +207,43 @@ class CalcTest : public ::testing::Test {
   ConversionContext ctx_;
 };
 
+// Descendants of this process whose command line holds `text`.
+std::vector<pid_t> descendantsRunning(const std::string& text) {
+  std::vector<pid_t> found;
+  std::vector<std::string> queue = {std::to_string(::getpid())};
+  while (!queue.empty()) {
+    const std::string pid = queue.back();
+    queue.pop_back();
+    if (DIR* dir = ::opendir(("/proc/" + pid + "/task").c_str())) {
+      while (dirent* entry = ::readdir(dir)) {
+        if (entry->d_name[0] == '.') continue;
+        std::ifstream in("/proc/" + pid + "/task/" + entry->d_name + "/children");
+        for (std::string child; in >> child;) {
+          queue.push_back(child);
+          if (commandLineOf(child).find(text) != std::string::npos)
+            found.push_back(static_cast<pid_t>(std::stoi(child)));
+        }
+      }
+      ::closedir(dir);
+    }
+  }
+  return found;
+}
+
+// Runs the installed-layout tabulor of the build with `arguments` (already quoted for the
+// shell); returns its exit status and fills `errors` with its standard error.
+int runTabulor(const std::string& arguments, std::string* errors, const std::string& folder = "") {
+  const std::string errorFile = std::filesystem::temp_directory_path() /
+                                ("tabulor-test-stderr-" + std::to_string(::getpid()));
+  std::string command = shellQuoted(test::binaryDir() + "/bin/tabulor") + " " + arguments + " 2>" +
+                        shellQuoted(errorFile);
+  if (!folder.empty()) command = "cd " + shellQuoted(folder) + " && " + command;
+  const int status = test::runCommand(command);
+  if (errors) *errors = test::readFile(errorFile);
+  std::remove(errorFile.c_str());
+  return status;
+}
+
 struct CodeCase {
   TargetFormat format;
   const char* ext;
@@ -229,49 +256,52 @@ void PrintTo(const CodeCase& c, std::ostream* os) {
 
 class CalcCodeTest : public CalcTest, public ::testing::WithParamInterface<CodeCase> {};
 
-TEST_P(CalcCodeTest, ThreeSheetWorkbookReadsBackUnchanged) {
+TEST_P(CalcCodeTest, ThreeSheetWorkbookFromRelativeOddPathsReadsBackUnchanged) {
   const CodeCase& c = GetParam();
-  const std::string book = makeBook();
+  // Relative paths whose folders hold blanks, "#", "%" and non-ASCII letters: every path
+  // the office sees is made absolute and encoded.
+  const std::string srcFolder = "src/in #1 %41 Zoë", outFolder = "out/to #2 %20 Ä";
+  ::mkdir(tmp_.file(srcFolder).c_str(), 0755);
+  ::mkdir(tmp_.file(outFolder).c_str(), 0755);
+  makeWorkbook(tmp_.file(srcFolder + "/Book #1.xls"));
   if (HasFailure()) return;
+  const std::string out = tmp_.file(outFolder);
   // An older output of the same name is replaced without a question.
-  const std::string first = out_ + "/Book_Jan." + c.ext;
+  const std::string first = out + "/Book #1_Jan." + c.ext;
   if (c.format != FormatXls) test::writeFile(first, "stale\n");
 
-  ASSERT_EQ(ConvertWithSpreadsheetApp(ctx_, book, out_, c.format), 1);
+  const std::string cwd = std::filesystem::current_path();
+  std::filesystem::current_path(tmp_.path());
+  const int result =
+      ConvertWithSpreadsheetApp(ctx_, srcFolder + "/Book #1.xls", outFolder, c.format);
+  std::filesystem::current_path(cwd);
+  ASSERT_EQ(result, 1);
   EXPECT_TRUE(messages_.shown.empty()) << messages_.shown[0].second;
 
   if (c.format == FormatXls) {
-    EXPECT_EQ(test::listFolder(out_), std::vector<std::string>{"Book.xls"});
-    Rows names = readBack("xls", out_ + "/Book.xls");
+    EXPECT_EQ(test::listFolder(out), std::vector<std::string>{"Book #1.xls"});
+    Rows names = readBack("xls", out + "/Book #1.xls");
     ASSERT_EQ(names.size(), bookSheets().size());
     for (size_t i = 0; i < names.size(); ++i) {
       EXPECT_EQ(names[i][0], bookSheets()[i].name);
-      EXPECT_EQ(readBack("xls", out_ + "/Book.xls", names[i][0]), bookSheets()[i].rows);
+      EXPECT_EQ(readBack("xls", out + "/Book #1.xls", names[i][0]), bookSheets()[i].rows);
     }
     return;
   }
   std::vector<std::string> expectedFiles;
   for (const Sheet& sheet : bookSheets())
-    expectedFiles.push_back("Book_" + sheet.name + "." + c.ext);
-  if (c.format == FormatDbase3) expectedFiles.push_back("Book_Feb.dbt");  // the memo file
+    expectedFiles.push_back("Book #1_" + sheet.name + "." + c.ext);
   std::sort(expectedFiles.begin(), expectedFiles.end());
-  EXPECT_EQ(test::listFolder(out_), expectedFiles);  // nothing else, no staging folder left
+  EXPECT_EQ(test::listFolder(out), expectedFiles);  // nothing else, no staging folder left
   for (const Sheet& sheet : bookSheets()) {
     SCOPED_TRACE(sheet.name);
-    const std::string path = out_ + "/Book_" + sheet.name + "." + c.ext;
-    Rows rows = readBack(c.reader, path);
+    Rows rows = readBack(c.reader, out + "/Book #1_" + sheet.name + "." + c.ext);
     if (c.format == FormatHtml) {
       ASSERT_FALSE(rows.empty());
       EXPECT_EQ(rows[0], std::vector<std::string>{"1"}) << "one table per sheet";
       rows.erase(rows.begin());
     }
-    EXPECT_EQ(rows, c.format == FormatDbase3 ? asDbase(sheet.rows) : sheet.rows);
-  }
-  if (c.format == FormatDbase3) {
-    // The code page is declared (Windows-1252), so readers need not guess it.
-    std::string bytes = test::readFile(out_ + "/Book_Jan.dbf");
-    EXPECT_EQ(bytes[0], '\x03');
-    EXPECT_EQ(static_cast<unsigned char>(bytes[29]), 0x57);
+    EXPECT_EQ(rows, sheet.rows);
   }
 }
 
@@ -279,127 +309,194 @@ INSTANTIATE_TEST_SUITE_P(Codes, CalcCodeTest,
                          ::testing::Values(CodeCase{FormatCsv, "csv", "csv"},
                                            CodeCase{FormatText, "txt", "tsv"},
                                            CodeCase{FormatHtml, "htm", "html"},
-                                           CodeCase{FormatDbase3, "dbf", "dbf"},
                                            CodeCase{FormatXls, "xls", "xls"}),
                          [](const auto& info) { return std::string(info.param.ext); });
 
-// Without trailing empty cells and rows: gnumeric writes the formatted area, LibreOffice the
-// area that holds values.
-Rows trimmed(Rows rows) {
-  for (auto& row : rows)
-    while (!row.empty() && row.back().empty()) row.pop_back();
-  while (!rows.empty() && rows.back().empty()) rows.pop_back();
-  return rows;
-}
+class CalcFixtureTest : public CalcTest, public ::testing::WithParamInterface<CodeCase> {};
 
-// Rows of an expected CSV of the shared fixtures.
-Rows expectedRows(const std::string& name) {
-  return trimmed(test::parseCsv(test::readFile(test::fixturesDir() + "/expected/" + name)));
-}
-
-// Compares what the office wrote "as shown" with a fixture's expected sheet. Text and plain
-// numbers are what the fixture's display rendering holds; formatted cells differ in spacing
-// and minus signs between the two programs, so cells whose raw and displayed values differ
-// are left out. `expected` is "<workbook>.<sheet>.csv".
-void expectShownCells(const Rows& written, const std::string& expected) {
-  Rows raw = expectedRows(expected), shown = expectedRows("display/" + expected);
-  Rows got = trimmed(written);
-  ASSERT_EQ(got.size(), shown.size()) << expected;
-  int compared = 0;
-  for (size_t r = 0; r < shown.size(); ++r)
-    for (size_t c = 0; c < shown[r].size(); ++c)
-      if (r < raw.size() && c < raw[r].size() && raw[r][c] == shown[r][c] && !shown[r][c].empty()) {
-        ASSERT_LT(c, got[r].size()) << expected << " row " << r;
-        EXPECT_EQ(got[r][c], shown[r][c]) << expected << " row " << r << " column " << c;
-        ++compared;
-      }
-  EXPECT_GT(compared, 0) << expected;
-}
-
-TEST_F(CalcTest, RealWorkbooksKeepTheirSheetNamesAndValues) {
+// Every shared workbook through one office, compared by compare_fixtures.py with the values
+// the files hold: the stored results of formulas (text with line breaks, errors, results of
+// names the office cannot resolve), error constants, booleans, and dates of the 1904 system.
+TEST_P(CalcFixtureTest, EveryWorkbookReadsBackWithTheValuesItHolds) {
   TABULOR_REQUIRE_FIXTURES();
+  const CodeCase& c = GetParam();
+  OfficeSession office(ctx_);
+  ctx_.office = &office;
   const std::string xls = test::fixturesDir() + "/xls/";
-  const std::vector<std::string> before = test::listFolder(xls);
-
-  // Four sheets with umlauts in their names, to CSV.
-  ASSERT_EQ(ConvertWithSpreadsheetApp(ctx_, xls + "Formate.xls", out_, FormatCsv), 1);
-  for (const char* sheet : {"Blätt1", "ÖÄÜ", "Blätt3", "Formate"})
-    expectShownCells(readBack("csv", out_ + "/Formate_" + sheet + ".csv"),
-                     std::string("Formate.xls.") + sheet + ".csv");
-
-  // Non-ASCII sheet names through the whole-workbook save, read back by gnumeric.
-  ASSERT_EQ(ConvertWithSpreadsheetApp(ctx_, xls + "utf8-sheet-names.xls", out_, FormatXls), 1);
-  Rows names = readBack("xls", out_ + "/utf8-sheet-names.xls");
-  ASSERT_EQ(names.size(), 2u);
-  EXPECT_EQ(names[0][0], "µ");
-  EXPECT_EQ(names[1][0], "∂");
-  EXPECT_EQ(trimmed(readBack("xls", out_ + "/utf8-sheet-names.xls", "∂")),
-            expectedRows("utf8-sheet-names.xls.∂.csv"));
-
-  EXPECT_TRUE(messages_.shown.empty());
-  // Opened read-only: no lock file or anything else appeared beside the workbooks.
-  EXPECT_EQ(test::listFolder(xls), before);
-}
-
-TEST_F(CalcTest, RealWorkbooksToTextAndWebPageAndAnExportError) {
-  TABULOR_REQUIRE_FIXTURES();
-  const std::string xls = test::fixturesDir() + "/xls/";
-
-  // Japanese sheet names, tab-separated.
-  ASSERT_EQ(ConvertWithSpreadsheetApp(ctx_, xls + "defined_names_unicode.xls", out_, FormatText),
-            1);
-  for (const char* sheet :
-       {"NoContainsJapanese", "sheet日本語", "sheet日本語sheet", "日本語sheet", "日本語のみ"})
-    expectShownCells(readBack("tsv", out_ + "/defined_names_unicode_" + sheet + ".txt"),
-                     std::string("defined_names_unicode.xls.") + sheet + ".csv");
-
-  // An apostrophe in a sheet name; one page per sheet, empty sheets included.
-  ASSERT_EQ(ConvertWithSpreadsheetApp(ctx_, xls + "namesdemo.xls", out_, FormatHtml), 1);
-  Rows page = readBack("html", out_ + "/namesdemo_Seamus O'Reilly.htm");
-  ASSERT_FALSE(page.empty());
-  EXPECT_EQ(page[0], std::vector<std::string>{"1"});
-  // A formula using a defined name keeps the workbook's result in the one-sheet copy.
-  page = readBack("html", out_ + "/namesdemo_Sheet3.htm");
-  ASSERT_GT(page.size(), 6u);
-  EXPECT_EQ(page[6][0], expectedRows("namesdemo.xls.Sheet3.csv")[5][0]);  // 4321
-  page = readBack("html", out_ + "/namesdemo_Sheet2.htm");  // empty: a page with no table
-  ASSERT_FALSE(page.empty());
-  EXPECT_EQ(page[0], std::vector<std::string>{"0"});
-  EXPECT_TRUE(messages_.shown.empty());
-
-  // A sheet the office's dBase export refuses: its error is shown once with the office's
-  // code, nothing is written for the sheet, and the call still counts as done.
-  ASSERT_EQ(ConvertWithSpreadsheetApp(ctx_, xls + "test2.xls", out_, FormatDbase3), 1);
-  ASSERT_EQ(messages_.shown.size(), 1u);
-  EXPECT_EQ(messages_.shown[0].first, "COleDispatchException");
-  EXPECT_EQ(messages_.shown[0].second.rfind("COleDispatchException. SCODE: 00040c03, "
-                                            "Description: \"Cannot write '" +
-                                                out_ + "/test2_Sheet1.dbf': ",
-                                            0),
-            0u)
-      << messages_.shown[0].second;
-  for (const std::string& name : test::listFolder(out_)) {
-    EXPECT_EQ(name.rfind("test2", 0), std::string::npos) << name;
-    EXPECT_EQ(name.rfind(".tabulor-save", 0), std::string::npos) << "staging left: " << name;
+  for (const std::string& name : test::listFolder(xls)) {
+    SCOPED_TRACE(name);
+    EXPECT_EQ(ConvertWithSpreadsheetApp(ctx_, xls + name, out_, c.format), 1)
+        << "declined to the engine";
   }
+  EXPECT_TRUE(messages_.shown.empty()) << messages_.shown[0].second;
+  EXPECT_EQ(office.starts(), 1);
+  office.end();
+  std::string differences;
+  EXPECT_EQ(
+      test::runCommand("/usr/bin/python3 " + shellQuoted(COMPARE_FIXTURES_SCRIPT) + " " + c.reader +
+                           " " + shellQuoted(out_) + " " + shellQuoted(test::fixturesDir()),
+                       &differences),
+      0);
+  EXPECT_EQ(differences, "");
 }
+
+INSTANTIATE_TEST_SUITE_P(Fixtures, CalcFixtureTest,
+                         ::testing::Values(CodeCase{FormatCsv, "csv", "csv"},
+                                           CodeCase{FormatText, "txt", "tsv"},
+                                           CodeCase{FormatHtml, "htm", "html"},
+                                           CodeCase{FormatXls, "xls", "xls"}),
+                         [](const auto& info) { return std::string(info.param.ext); });
 
 TEST_F(CalcTest, CorruptWorkbookShowsTheDispatchErrorOnceAndTheRunGoesOn) {
   const std::string good = makeBook("b_good.xls");
   test::writeFile(tmp_.file("src/a_bad.xls"), std::string(4096, 'j'));
-  const std::string errors = tmp_.file("stderr.txt");
-  int status = test::runCommand(shellQuoted(test::binaryDir() + "/bin/tabulor") + " " +
-                                shellQuoted(tmp_.file("src") + "/*.xls") + " csv " +
-                                shellQuoted(out_) + " 2>" + shellQuoted(errors));
-  EXPECT_EQ(status, 1);  // an automation error was reported
-  const std::string text = test::readFile(errors);
+  std::string errors;
+  EXPECT_EQ(
+      runTabulor(shellQuoted(tmp_.file("src") + "/*.xls") + " csv " + shellQuoted(out_), &errors),
+      1);  // an automation error was reported
   const std::string prefix =
       "COleDispatchException: COleDispatchException. SCODE: 00040b08, Description: \"";
-  EXPECT_EQ(text.rfind(prefix, 0), 0u) << text;
-  EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 1) << text;
+  EXPECT_EQ(errors.rfind(prefix, 0), 0u) << errors;
+  EXPECT_EQ(std::count(errors.begin(), errors.end(), '\n'), 1) << errors;
   for (const Sheet& sheet : bookSheets())
     EXPECT_TRUE(test::fileExists(out_ + "/b_good_" + sheet.name + ".csv")) << sheet.name;
 }
+
+TEST_F(CalcTest, OutputThatWouldReplaceItsOwnSourceIsRefusedBeforeAnythingIsWritten) {
+  TABULOR_REQUIRE_FIXTURES();
+  const std::string folder = tmp_.file("src");
+  std::filesystem::copy_file(test::fixturesDir() + "/xls/crlf.xls", folder + "/crlf.xls");
+  const std::string before = test::readFile(folder + "/crlf.xls");
+  std::string errors;
+  EXPECT_EQ(runTabulor(shellQuoted(folder + "/crlf.xls") + " xls " + shellQuoted(folder), &errors),
+            1);
+  EXPECT_EQ(errors, "Tabulor: " + folder + "/crlf.xls was skipped: its output " + folder +
+                        "/crlf.xls is the source file itself\n");
+  EXPECT_EQ(test::readFile(folder + "/crlf.xls"), before);
+  EXPECT_EQ(test::listFolder(folder), std::vector<std::string>{"crlf.xls"});
+}
+
+TEST_F(CalcTest, DamagedWorkbookTheOfficeMisreadsIsLeftToTheEngineWhichReportsIt) {
+  TABULOR_REQUIRE_FIXTURES();
+  // 4,096 bytes of the workbook globals zeroed: the office makes one empty sheet of it.
+  std::string bytes = test::readFile(test::fixturesDir() + "/xls/types.xls");
+  ASSERT_GT(bytes.size(), 12288u);
+  std::fill(bytes.begin() + 8192, bytes.begin() + 12288, '\0');
+  test::writeFile(tmp_.file("src/types.xls"), bytes);
+  std::string errors;
+  EXPECT_EQ(runTabulor("src/types.xls csv out", &errors, tmp_.path()), 1);
+  EXPECT_EQ(errors.rfind("Tabulor: src/types.xls was skipped: ", 0), 0u) << errors;
+  EXPECT_NE(errors.find("damaged"), std::string::npos) << errors;
+  EXPECT_TRUE(test::listFolder(out_).empty());
+  EXPECT_TRUE(messages_.shown.empty());
+}
+
+TEST_F(CalcTest, NoOfficeOptionSendsWorkbooksToTheEngine) {
+  const std::string book = makeBook();
+  std::string errors;
+  // The engine ends its lines with CR LF, the office with LF.
+  EXPECT_EQ(runTabulor("--no-office " + shellQuoted(book) + " csv " + shellQuoted(out_), &errors),
+            0)
+      << errors;
+  EXPECT_EQ(test::readFile(out_ + "/Book_Jan.csv").find("\r\n") != std::string::npos, true);
+  EXPECT_EQ(runTabulor(shellQuoted(book) + " csv " + shellQuoted(out_), &errors), 0) << errors;
+  EXPECT_EQ(test::readFile(out_ + "/Book_Jan.csv").find('\r'), std::string::npos);
+  std::string help;
+  test::runCommand(shellQuoted(test::binaryDir() + "/bin/tabulor") + " --help", &help);
+  EXPECT_NE(help.find("--no-office"), std::string::npos) << help;
+}
+
+// Kills the run's office when the second file starts, as a crash between two workbooks.
+class KillsTheOffice : public test::RecordingListener {
+ public:
+  void fileStarted(size_t index, size_t, const std::string&) override {
+    if (index != 1) return;
+    for (pid_t pid : descendantsRunning("soffice.bin")) {
+      ::kill(pid, SIGKILL);
+      ++killed;
+      // Until it has died (its parent, the helper, reaps it).
+      for (int wait = 0; wait < 500; ++wait) {
+        std::string stat;
+        std::getline(std::ifstream("/proc/" + std::to_string(pid) + "/stat"), stat);
+        const size_t close = stat.rfind(')');
+        if (close == std::string::npos || stat.compare(close + 2, 1, "Z") == 0) break;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+      }
+    }
+  }
+  int killed = 0;
+};
+
+TEST_F(CalcTest, OfficeThatEndedBetweenWorkbooksIsReplacedByAFreshOne) {
+  std::vector<std::string> books;
+  for (const char* name : {"a.xls", "b.xls", "c.xls"}) books.push_back(makeBook(name));
+  KillsTheOffice listener;
+  ctx_.listener = &listener;
+  OfficeSession office(ctx_);
+  ctx_.office = &office;
+  RunSummary summary = runConversions(ctx_, books, out_, FormatCsv);
+  EXPECT_EQ(listener.killed, 1);
+  EXPECT_EQ(summary.converted, 3);
+  EXPECT_EQ(office.starts(), 2);
+  EXPECT_TRUE(messages_.shown.empty());
+  for (const char* base : {"a", "b", "c"})
+    EXPECT_EQ(readBack("csv", out_ + "/" + base + "_Jan.csv"), bookSheets()[0].rows) << base;
+}
+
+// A small disk: a tmpfs in a mount namespace of its own, which needs root (or the right to
+// make user namespaces); the test is skipped where that is not allowed.
+class CalcFullDiskTest : public CalcTest, public ::testing::WithParamInterface<CodeCase> {
+ protected:
+  // A workbook of 60,000 rows, far more than fits on the small disk in any target format;
+  // written by the engine from CSV once per test program.
+  static std::string bigWorkbook() {
+    static TempDir folder;
+    const std::string path = folder.file("big.xls");
+    if (test::fileExists(path)) return path;
+    std::string csv = "id,name,amount,when\n";
+    for (int row = 1; row <= 60000; ++row)
+      csv += std::to_string(row) + ",customer number " + std::to_string(row * 7) + "," +
+             std::to_string(row) + ".25,2020-01-" + std::to_string(1 + row % 28) + "\n";
+    test::writeFile(folder.file("big.csv"), csv);
+    runTabulor(
+        "--no-office " + shellQuoted(folder.file("big.csv")) + " xls " + shellQuoted(folder.path()),
+        nullptr);
+    return path;
+  }
+};
+
+TEST_P(CalcFullDiskTest, WriteFailureNamesTheFileAndLeavesNothingUnderItsName) {
+  const CodeCase& c = GetParam();
+  if (test::runCommand("unshare -m sh -c 'mount -t tmpfs -o size=64k tabulor-probe " +
+                       shellQuoted(out_) + "' >/dev/null 2>&1") != 0)
+    GTEST_SKIP() << "cannot mount a small tmpfs in a private mount namespace here (needs root)";
+  const std::string book = bigWorkbook();
+  ASSERT_TRUE(test::fileExists(book));
+  const std::string status = tmp_.file("status"), listing = tmp_.file("listing"),
+                    errors = tmp_.file("errors");
+  const std::string inner = "mount -t tmpfs -o size=1m tabulor-full " + shellQuoted(out_) + " && " +
+                            shellQuoted(test::binaryDir() + "/bin/tabulor") + " " +
+                            shellQuoted(book) + " " + c.ext + " " + shellQuoted(out_) + " 2>" +
+                            shellQuoted(errors) + "; echo $? >" + shellQuoted(status) + "; ls -A " +
+                            shellQuoted(out_) + " >" + shellQuoted(listing);
+  ASSERT_EQ(test::runCommand("unshare -m sh -c " + shellQuoted(inner)), 0);
+  EXPECT_EQ(test::readFile(status), "1\n");
+  // The engine named the sheet after the CSV table it wrote, "big#csv".
+  const std::string output =
+      c.format == FormatXls ? out_ + "/big.xls" : out_ + "/big_big#csv." + c.ext;
+  EXPECT_NE(test::readFile(errors).find("Cannot write '" + output + "': the disk is full."),
+            std::string::npos)
+      << test::readFile(errors);
+  // Nothing under the real name, nothing temporary left behind.
+  EXPECT_EQ(test::readFile(listing), "");
+}
+
+INSTANTIATE_TEST_SUITE_P(FullDisk, CalcFullDiskTest,
+                         ::testing::Values(CodeCase{FormatCsv, "csv", "csv"},
+                                           CodeCase{FormatText, "txt", "tsv"},
+                                           CodeCase{FormatHtml, "htm", "html"},
+                                           CodeCase{FormatXls, "xls", "xls"}),
+                         [](const auto& info) { return std::string(info.param.ext); });
 
 TEST_F(CalcTest, AbsentOfficeDeclinesWithoutAMessage) {
   ::setenv("TABULOR_LIBREOFFICE_PROGRAM", tmp_.path().c_str(), 1);
@@ -429,11 +526,7 @@ TEST_F(CalcTest, KilledTabulorTakesHelperAndOfficeAlong) {
   while (!officeSeen && std::chrono::steady_clock::now() < deadline) {
     int status;
     if (::waitpid(pid, &status, WNOHANG) == pid) break;  // finished first: nothing to show
-    std::string output;
-    test::runCommand("pgrep -f 'soffice.bin.*tabulor-calc-' -P $(pgrep -P " + std::to_string(pid) +
-                         " | tr '\\n' ',' | sed 's/,$//')",
-                     &output);
-    officeSeen = !output.empty();
+    officeSeen = !descendantsRunning("soffice.bin").empty();
     if (!officeSeen) std::this_thread::sleep_for(std::chrono::milliseconds(20));
   }
   ASSERT_TRUE(officeSeen) << "the office never started";
