@@ -103,19 +103,6 @@ TEST_F(BatchRun, MissingOutputFolderIsAnErrorNotASilentSkip) {
   EXPECT_NE(run.output.find("no/such/folder"), std::string::npos) << run.output;
 }
 
-// Writes a workbook with one sheet per (name, csv text) through the engine itself.
-void writeWorkbook(const std::string& path,
-                   const std::vector<std::pair<std::string, std::string>>& sheets) {
-  TempDir csvs;
-  Database db;
-  for (size_t i = 0; i < sheets.size(); ++i)
-    writeFile(csvs.file("t" + std::to_string(i) + ".csv"), sheets[i].second);
-  db.Open(csvs.path(), false, true, "Text;");
-  for (size_t i = 0; i < sheets.size(); ++i)
-    db.Execute("SELECT * INTO [Excel 8.0;DATABASE=" + path + "].[" + sheets[i].first + "] FROM [t" +
-               std::to_string(i) + "#csv]");
-}
-
 TEST_F(BatchRun, NoOutputReplacesASourceOfTheRunOrAnEarlierOutput) {
   // Into the sources' own folder: b.TXT and a.txt would write b.csv and a.csv, which are
   // sources of the same run, whichever order the folder lists them in.
@@ -200,8 +187,8 @@ TEST_F(BatchRun, TablesWhoseOutputsShareANameStayApart) {
   // A long workbook name leaves room for only part of each sheet's name in its output
   // file's name: both sheets would be written to one file.
   const std::string base(250, 'w');
-  writeWorkbook(in(base + ".xls"),
-                {{"Sheet1", "a\n1\n"}, {"Sheet2", "b\n2\n"}, {"Sheet3", "c\n3\n"}});
+  test::writeWorkbook(in(base + ".xls"),
+                      {{"Sheet1", "a\n1\n"}, {"Sheet2", "b\n2\n"}, {"Sheet3", "c\n3\n"}});
   CommandRun run = tabulor(in(base + ".xls") + " dbf " + out());
   EXPECT_EQ(run.status, 0) << run.output;
   std::vector<std::string> written = listFolder(out());
@@ -210,7 +197,7 @@ TEST_F(BatchRun, TablesWhoseOutputsShareANameStayApart) {
 }
 
 TEST_F(BatchRun, ATableWithoutFieldsIsLeftOutOfTargetsThatCannotHoldOne) {
-  writeWorkbook(in("book.xls"), {{"First", "a\n1\n"}, {"Blank", ""}, {"Last", "z\n26\n"}});
+  test::writeWorkbook(in("book.xls"), {{"First", "a\n1\n"}, {"Blank", ""}, {"Last", "z\n26\n"}});
   for (const char* keyword : {"mdb", "dbf"}) {
     CommandRun run = tabulor(in("book.xls") + " " + keyword + " " + out());
     EXPECT_EQ(run.status, 0) << keyword << run.output;

@@ -11,6 +11,8 @@
 #include <fstream>
 #include <sstream>
 
+#include "engine/database.h"
+
 namespace fs = std::filesystem;
 
 namespace tabulor::test {
@@ -140,6 +142,18 @@ int runCommand(const std::string& command, std::string* output) {
 
 bool haveProgram(const std::string& program) {
   return runCommand("command -v '" + program + "' >/dev/null 2>&1") == 0;
+}
+
+void writeWorkbook(const std::string& path,
+                   const std::vector<std::pair<std::string, std::string>>& sheets) {
+  TempDir csvs;
+  Database db;
+  for (size_t i = 0; i < sheets.size(); ++i)
+    writeFile(csvs.file("t" + std::to_string(i) + ".csv"), sheets[i].second);
+  db.Open(csvs.path(), false, true, "Text;");
+  for (size_t i = 0; i < sheets.size(); ++i)
+    db.Execute("SELECT * INTO [Excel 8.0;DATABASE=" + path + "].[" + sheets[i].first + "] FROM [t" +
+               std::to_string(i) + "#csv]");
 }
 
 }  // namespace tabulor::test

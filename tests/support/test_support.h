@@ -47,6 +47,11 @@ int runCommand(const std::string& command, std::string* output = nullptr);
 // True when `program` is on PATH.
 bool haveProgram(const std::string& program);
 
+// Writes a workbook at `path` with one sheet per (name, CSV text), through the engine's own
+// text reader and workbook writer.
+void writeWorkbook(const std::string& path,
+                   const std::vector<std::pair<std::string, std::string>>& sheets);
+
 // Keeps what a conversion run reports: skipped files with their reasons, failures, notices.
 class RecordingListener : public RunListener {
  public:

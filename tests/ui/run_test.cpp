@@ -253,7 +253,8 @@ TEST(Run, EndMessageCountsWhatWasDone) {
   writeFile(src.file("good1.csv"), rowsCsv(2));
   writeFile(src.file("good2.csv"), rowsCsv(2));
   writeFile(src.file("damaged.mdb"), std::string(4096, '\x01'));
-  writeFile(src.file("book.xls"), "a workbook for the fake office");
+  test::writeWorkbook(src.file("book.xls"), {{"Sheet1", "a\n1\n"}});
+  ::setenv("FAKE_CALC_SHEETS", "Sheet1", 1);
   ::setenv("FAKE_CALC_FAIL", "save:1=error:dispatch:507:Access denied", 1);
   ::setenv("FAKE_CALC_LOG", src.file("calc.log").c_str(), 1);
   TestDialog t;
@@ -274,6 +275,7 @@ TEST(Run, EndMessageCountsWhatWasDone) {
   t.waitForRun();
   ::unsetenv("FAKE_CALC_FAIL");
   ::unsetenv("FAKE_CALC_LOG");
+  ::unsetenv("FAKE_CALC_SHEETS");
 
   EXPECT_EQ(messages.offThread, 0);
   ASSERT_EQ(messages.shown.size(), 2u);
