@@ -14,7 +14,8 @@
   X(dbase4)                \
   X(dbase5)                \
   X(html)                  \
-  X(lotus)
+  X(lotus)                 \
+  X(xlsx)
 
 namespace tabulor {
 
