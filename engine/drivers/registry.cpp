@@ -15,7 +15,8 @@
   X(dbase5)                \
   X(html)                  \
   X(lotus)                 \
-  X(xlsx)
+  X(xlsx)                  \
+  X(ods)
 
 namespace tabulor {
 

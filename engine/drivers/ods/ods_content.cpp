@@ -1,0 +1,468 @@
+// Streaming the tables of content.xml.
+#include "engine/drivers/ods/ods_content.h"
+
+#include <charconv>
+#include <cmath>
+#include <cstring>
+
+#include "engine/engine_error.h"
+#include "engine/ole_date.h"
+
+namespace tabulor::ods {
+
+using workbook::Cell;
+using workbook::CellKind;
+using workbook::XmlStream;
+
+namespace {
+
+constexpr const char* TableNs = "urn:oasis:names:tc:opendocument:xmlns:table:1.0";
+constexpr const char* OfficeNs = "urn:oasis:names:tc:opendocument:xmlns:office:1.0";
+constexpr const char* TextNs = "urn:oasis:names:tc:opendocument:xmlns:text:1.0";
+constexpr const char* CalcextNs =
+    "urn:org:documentfoundation:names:experimental:calc:xmlns:calcext:1.0";
+
+bool is(const xmlChar* a, const char* b) {
+  return a && std::strcmp(reinterpret_cast<const char*>(a), b) == 0;
+}
+
+uint64_t parseCount(std::string_view v) {
+  uint64_t n = 0;
+  auto [end, ec] = std::from_chars(v.data(), v.data() + v.size(), n);
+  if (ec != std::errc() || end != v.data() + v.size() || n == 0) return 1;
+  return n;
+}
+
+}  // namespace
+
+void checkSpreadsheet(const workbook::ZipPackage& package) {
+  std::string mimetype = package.readPart("mimetype");
+  while (!mimetype.empty() && (mimetype.back() == '\n' || mimetype.back() == '\r'))
+    mimetype.pop_back();
+  if (!mimetype.empty() && mimetype.rfind(SpreadsheetMimetype, 0) != 0) {
+    if (mimetype.rfind("application/vnd.oasis.opendocument.", 0) == 0)
+      throw EngineError(ErrorKind::Unsupported,
+                        package.name() + " is an OpenDocument document of another kind (" +
+                            mimetype + "), not a spreadsheet");
+    throw EngineError(ErrorKind::BadInput, package.name() + " is a zip of another kind (" +
+                                               mimetype.substr(0, 80) +
+                                               "), not an OpenDocument spreadsheet");
+  }
+  if (!package.has("content.xml")) {
+    if (package.has("xl/workbook.xml"))
+      throw EngineError(ErrorKind::Unsupported,
+                        package.name() +
+                            " is an Excel 2007 or later workbook (.xlsx), not an OpenDocument "
+                            "spreadsheet; name it .xlsx");
+    throw EngineError(ErrorKind::BadInput,
+                      package.name() +
+                          " has no part content.xml (the tables): a damaged or incomplete "
+                          "OpenDocument spreadsheet");
+  }
+}
+
+std::vector<std::string> listTables(const workbook::ZipPackage& package) {
+  XmlStream xml(package.requirePart("content.xml", "the tables"),
+                package.name() + ", part content.xml");
+  const xmlChar* tableNs = xml.intern(TableNs);
+  const xmlChar* officeNs = xml.intern(OfficeNs);
+  const xmlChar* spreadsheet = xml.intern("spreadsheet");
+  const xmlChar* table = xml.intern("table");
+  std::vector<std::string> names;
+  int sheetDepth = -1;
+  bool more = xml.next();
+  while (more) {
+    if (xml.isElement()) {
+      if (xml.localName() == spreadsheet && xml.namespaceUri() == officeNs) {
+        sheetDepth = xml.depth();
+      } else if (sheetDepth >= 0 && xml.depth() == sheetDepth + 1 && xml.localName() == table &&
+                 xml.namespaceUri() == tableNs) {
+        names.push_back(xml.attribute("name").value_or(""));
+        more = xml.skipSubtree();
+        continue;
+      }
+    } else if (xml.isEnd() && xml.localName() == spreadsheet) {
+      sheetDepth = -1;
+    }
+    more = xml.next();
+  }
+  return names;
+}
+
+std::optional<double> oleDateFromOdf(std::string_view text) {
+  if (text.size() < 10) return std::nullopt;
+  std::string_view main = text.substr(0, std::min<size_t>(text.size(), 19));
+  std::optional<double> ole = oleDateFromIso(main);
+  if (!ole) return std::nullopt;
+  double fraction = 0;
+  if (text.size() > 19 && text[19] == '.') {
+    size_t i = 20;
+    double scale = 0.1;
+    while (i < text.size() && text[i] >= '0' && text[i] <= '9') {
+      fraction += (text[i] - '0') * scale;
+      scale /= 10;
+      ++i;
+    }
+    // A time zone after the time is not kept: spreadsheets have local times only.
+  }
+  if (fraction > 0) return *ole >= 0 ? *ole + fraction / 86400 : *ole - fraction / 86400;
+  return *ole >= 0 ? workbook::snapToSecond(*ole) : *ole;
+}
+
+std::optional<double> daysFromOdfDuration(std::string_view t) {
+  size_t i = 0;
+  bool negative = false;
+  if (i < t.size() && t[i] == '-') negative = true, ++i;
+  if (i >= t.size() || t[i] != 'P') return std::nullopt;
+  ++i;
+  double seconds = 0;
+  bool inTime = false, any = false;
+  while (i < t.size()) {
+    if (t[i] == 'T') {
+      inTime = true;
+      ++i;
+      continue;
+    }
+    size_t start = i;
+    while (i < t.size() && ((t[i] >= '0' && t[i] <= '9') || t[i] == '.')) ++i;
+    if (i == start || i >= t.size()) return std::nullopt;
+    double n = 0;
+    auto [end, ec] = std::from_chars(t.data() + start, t.data() + i, n);
+    if (ec != std::errc() || end != t.data() + i) return std::nullopt;
+    char unit = t[i++];
+    if (!inTime && unit == 'D')
+      seconds += n * 86400;
+    else if (inTime && unit == 'H')
+      seconds += n * 3600;
+    else if (inTime && unit == 'M')
+      seconds += n * 60;
+    else if (inTime && unit == 'S')
+      seconds += n;
+    else
+      return std::nullopt;
+    any = true;
+  }
+  if (!any) return std::nullopt;
+  double days = seconds / 86400;
+  return negative ? -days : days;
+}
+
+TableCells::TableCells(std::shared_ptr<const workbook::ZipPackage> package, size_t tableIndex,
+                       std::string where)
+    : package_(std::move(package)), tableIndex_(tableIndex), where_(std::move(where)) {
+  rewind();
+}
+
+bool TableCells::isTableElement(const xmlChar* localName) const {
+  return xml_->localName() == localName && xml_->namespaceUri() == tableNs_;
+}
+
+void TableCells::rewind() {
+  xml_.reset();
+  xml_ = std::make_unique<XmlStream>(package_->requirePart("content.xml", "the tables"),
+                                     where_ + " (part content.xml)");
+  XmlStream& x = *xml_;
+  tableNs_ = x.intern(TableNs);
+  officeNs_ = x.intern(OfficeNs);
+  textNs_ = x.intern(TextNs);
+  table_ = x.intern("table");
+  tableRow_ = x.intern("table-row");
+  tableCell_ = x.intern("table-cell");
+  coveredCell_ = x.intern("covered-table-cell");
+  p_ = x.intern("p");
+  h_ = x.intern("h");
+  s_ = x.intern("s");
+  c_ = x.intern("c");
+  tab_ = x.intern("tab");
+  lineBreak_ = x.intern("line-break");
+  annotation_ = x.intern("annotation");
+  note_ = x.intern("note");
+  rowsRepeated_ = x.intern("number-rows-repeated");
+  colsRepeated_ = x.intern("number-columns-repeated");
+  valueType_ = x.intern("value-type");
+  value_ = x.intern("value");
+  dateValue_ = x.intern("date-value");
+  timeValue_ = x.intern("time-value");
+  booleanValue_ = x.intern("boolean-value");
+  stringValue_ = x.intern("string-value");
+  const xmlChar* spreadsheet = x.intern("spreadsheet");
+  rowCells_.clear();
+  rowPos_ = 0;
+  rowFirst_ = rowRepeat_ = rowDone_ = nextRow_ = 0;
+  tableEnded_ = true;
+  tableDepth_ = -1;
+
+  // To the start of the wanted table: the tables before it are skipped whole.
+  int sheetDepth = -1;
+  size_t seen = 0;
+  bool more = x.next();
+  while (more) {
+    if (x.isElement()) {
+      if (x.localName() == spreadsheet && x.namespaceUri() == officeNs_) {
+        sheetDepth = x.depth();
+      } else if (sheetDepth >= 0 && x.depth() == sheetDepth + 1 && isTableElement(table_)) {
+        if (seen++ == tableIndex_) {
+          tableDepth_ = x.depth();
+          tableEnded_ = x.isEmptyElement();
+          return;
+        }
+        more = x.skipSubtree();
+        continue;
+      }
+    }
+    more = x.next();
+  }
+  x.fail("the table is missing (the file changed while it was read?)");
+}
+
+workbook::UsedRange TableCells::scanUsedRange() {
+  workbook::UsedRange range;
+  rewind();
+  while (readRow()) {
+    if (rowCells_.empty()) continue;
+    uint32_t minCol = rowCells_.front().col, maxCol = rowCells_.front().col;
+    for (const Cell& c : rowCells_) {
+      minCol = std::min<uint32_t>(minCol, c.col);
+      maxCol = std::max<uint32_t>(maxCol, c.col);
+    }
+    range.add(static_cast<uint32_t>(rowFirst_), minCol);
+    range.add(static_cast<uint32_t>(rowFirst_ + rowRepeat_ - 1), maxCol);
+  }
+  rewind();
+  return range;
+}
+
+bool TableCells::next(Cell& cell) {
+  for (;;) {
+    if (rowPos_ < rowCells_.size()) {
+      const Cell& held = rowCells_[rowPos_++];
+      cell.kind = held.kind;
+      cell.number = held.number;
+      cell.boolValue = held.boolValue;
+      cell.col = held.col;
+      cell.row = static_cast<uint32_t>(rowFirst_ + rowDone_);
+      cell.own = held.own;
+      cell.text = {};
+      if (held.own) cell.ownText = held.ownText;
+      return true;
+    }
+    if (!rowCells_.empty() && rowDone_ + 1 < rowRepeat_) {
+      ++rowDone_;
+      rowPos_ = 0;
+      continue;
+    }
+    if (!readRow()) return false;
+  }
+}
+
+// Reads the next row element of the table into rowCells_; false at the end of the table.
+bool TableCells::readRow() {
+  rowCells_.clear();
+  rowPos_ = 0;
+  rowDone_ = 0;
+  if (tableEnded_) return false;
+  XmlStream& x = *xml_;
+  bool more = x.next();
+  while (more) {
+    if (x.isEnd() && x.depth() == tableDepth_) {
+      tableEnded_ = true;
+      return false;
+    }
+    if (!x.isElement() || isTableElement(tableRow_)) {
+      if (x.isElement()) break;
+      more = x.next();
+      continue;
+    }
+    // Row groups and header rows hold rows; columns, shapes and the rest are passed by.
+    const xmlChar* n = x.localName();
+    bool container =
+        x.namespaceUri() == tableNs_ &&
+        (is(n, "table-row-group") || is(n, "table-header-rows") || is(n, "table-rows"));
+    more = container || x.isEmptyElement() ? x.next() : x.skipSubtree();
+  }
+  if (!more) {
+    tableEnded_ = true;
+    return false;
+  }
+  {
+    uint64_t repeat = 1;
+    if (auto r = x.attribute("number-rows-repeated")) repeat = parseCount(*r);
+    rowFirst_ = nextRow_;
+    rowRepeat_ = repeat;
+    nextRow_ += repeat;
+    if (!x.isEmptyElement()) {
+      int rowDepth = x.depth();
+      uint32_t col = 0;
+      while (x.next()) {
+        if (x.isEnd() && x.depth() == rowDepth) break;
+        if (x.isElement() && x.depth() == rowDepth + 1 &&
+            (isTableElement(tableCell_) || isTableElement(coveredCell_)))
+          readCell(col);
+      }
+    }
+    if (!rowCells_.empty() && rowFirst_ + rowRepeat_ > workbook::MaxSheetRows)
+      x.fail("values in row " + std::to_string(rowFirst_ + rowRepeat_) +
+             ", past row 1,048,576, the last of a sheet");
+    return true;
+  }
+}
+
+// At a table-cell element: its value, repeated over its columns.
+void TableCells::readCell(uint32_t& col) {
+  XmlStream& x = *xml_;
+  uint64_t repeat = 1;
+  valueType_s_.clear();
+  calcType_.clear();
+  value_s_.clear();
+  std::string dateValue, timeValue, boolValue;
+  std::optional<std::string> stringValue;
+  if (x.firstAttribute()) {
+    do {
+      const xmlChar* n = x.attrName();
+      if (n == colsRepeated_) {
+        repeat = parseCount(x.attrValue());
+      } else if (n == valueType_) {
+        if (x.attrNamespace() == officeNs_)
+          valueType_s_.assign(x.attrValue());
+        else if (is(x.attrNamespace(), CalcextNs))
+          calcType_.assign(x.attrValue());
+      } else if (n == value_) {
+        value_s_.assign(x.attrValue());
+      } else if (n == dateValue_) {
+        dateValue.assign(x.attrValue());
+      } else if (n == timeValue_) {
+        timeValue.assign(x.attrValue());
+      } else if (n == booleanValue_) {
+        boolValue.assign(x.attrValue());
+      } else if (n == stringValue_) {
+        stringValue = std::string(x.attrValue());
+      }
+    } while (x.nextAttribute());
+    x.backToElement();
+  }
+  text_.clear();
+  bool hasText = false;
+  if (!x.isEmptyElement()) {
+    readParagraphs(text_);
+    hasText = !text_.empty() || stringValue.has_value();
+  }
+  uint32_t first = col;
+  uint64_t end = uint64_t(col) + repeat;
+  col = static_cast<uint32_t>(std::min<uint64_t>(end, workbook::MaxSheetColumns));
+
+  Cell cell;
+  auto asText = [&](const std::string& t) {
+    cell.kind = CellKind::Text;
+    cell.own = true;
+    cell.ownText = t;
+  };
+  double number = 0;
+  const std::string& vt = valueType_s_;
+  if (calcType_ == "error") {
+    asText(text_);
+  } else if (vt == "float" || vt == "percentage" || vt == "currency") {
+    auto [p, ec] = std::from_chars(value_s_.data(), value_s_.data() + value_s_.size(), number);
+    if (ec == std::errc() && p == value_s_.data() + value_s_.size()) {
+      cell.kind = CellKind::Number;
+      cell.number = number;
+    } else {
+      asText(text_);
+    }
+  } else if (vt == "date") {
+    if (auto ole = oleDateFromOdf(dateValue)) {
+      cell.kind = CellKind::Date;
+      cell.number = *ole;
+    } else {
+      asText(text_.empty() ? dateValue : text_);
+    }
+  } else if (vt == "time") {
+    auto days = daysFromOdfDuration(timeValue);
+    if (days && *days >= 0 && *days < 1) {
+      cell.kind = CellKind::Date;
+      cell.number = workbook::snapToSecond(*days);
+    } else {
+      asText(text_.empty() ? timeValue : text_);  // a duration of a day or more, as shown
+    }
+  } else if (vt == "boolean") {
+    cell.kind = CellKind::Bool;
+    cell.boolValue = boolValue == "true" || boolValue == "1";
+  } else if (vt == "string") {
+    asText(stringValue ? *stringValue : text_);
+  } else if (hasText) {
+    asText(stringValue ? *stringValue : text_);  // no value type (older writers): its text
+  }
+  if (cell.kind == CellKind::Empty) return;
+  if (end > workbook::MaxSheetColumns)
+    x.fail("a value in column " + std::to_string(end) +
+           ", past column 16,384 (XFD), the last of a sheet");
+  for (uint64_t k = 0; k < repeat; ++k) {
+    rowCells_.push_back(cell);
+    rowCells_.back().col = static_cast<uint16_t>(first + k);
+  }
+}
+
+// The text of a cell's paragraphs (the reader stands on the cell element): paragraphs
+// joined by line feeds, white space collapsed as OpenDocument prescribes (runs of blanks in
+// the character data count as one, text:s gives spaces that count), tabs and line breaks
+// kept, annotations and notes left out.
+void TableCells::readParagraphs(std::string& text) {
+  XmlStream& x = *xml_;
+  int cellDepth = x.depth();
+  int paragraphs = 0;
+  bool inParagraph = false, atStart = true, lastSpace = false;
+  int paragraphDepth = -1;
+  bool more = x.next();
+  while (more) {
+    if (x.isEnd() && x.depth() == cellDepth) return;
+    if (x.isElement()) {
+      const xmlChar* n = x.localName();
+      const xmlChar* ns = x.namespaceUri();
+      if ((n == annotation_ && ns == officeNs_) || (n == note_ && ns == textNs_) ||
+          (ns == tableNs_ && is(n, "table"))) {
+        more = x.skipSubtree();
+        continue;
+      }
+      if (ns == textNs_ && (n == p_ || n == h_) && !inParagraph) {
+        if (paragraphs++ > 0) text += '\n';
+        if (!x.isEmptyElement()) {
+          inParagraph = true;
+          paragraphDepth = x.depth();
+          atStart = true;
+          lastSpace = false;
+        }
+      } else if (inParagraph && ns == textNs_ && n == s_) {
+        uint64_t count = 1;
+        if (auto c = x.attribute("c")) count = parseCount(*c);
+        text.append(static_cast<size_t>(std::min<uint64_t>(count, 65535)), ' ');
+        atStart = false;
+        lastSpace = false;
+      } else if (inParagraph && ns == textNs_ && n == tab_) {
+        text += '\t';
+        atStart = false;
+        lastSpace = false;
+      } else if (inParagraph && ns == textNs_ && n == lineBreak_) {
+        text += '\n';
+        atStart = false;
+        lastSpace = false;
+      }
+    } else if (x.isEnd()) {
+      if (inParagraph && x.depth() == paragraphDepth) inParagraph = false;
+    } else if (inParagraph && x.isText()) {
+      for (char ch : x.text()) {
+        if (ch == ' ' || ch == '\t' || ch == '\n' || ch == '\r') {
+          if (atStart || lastSpace) continue;
+          text += ' ';
+          lastSpace = true;
+        } else {
+          text += ch;
+          atStart = false;
+          lastSpace = false;
+        }
+      }
+    }
+    more = x.next();
+  }
+  x.fail("the document ends inside a cell");
+}
+
+}  // namespace tabulor::ods
