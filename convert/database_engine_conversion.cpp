@@ -13,13 +13,13 @@ namespace tabulor {
 
 std::optional<std::string> keptTableName(const TableDefInfo& table, SourceKind kind) {
   std::string name = table.name;
-  if (kind == SourceKind::SourceWorkbook) {
+  if (isWorkbookSource(kind)) {
     size_t first = name.find_first_not_of('\'');
     name.erase(0, first == std::string::npos ? name.size() : first);
   }
   while (!name.empty() && name.back() == '\'') name.pop_back();
   if (table.attributes != 0 || name.empty()) return std::nullopt;
-  if (kind == SourceKind::SourceWorkbook) {
+  if (isWorkbookSource(kind)) {
     if (name.back() != '$') return std::nullopt;
     name.pop_back();
   }
@@ -109,7 +109,7 @@ int ConvertWithDatabaseEngine(ConversionContext& ctx, const std::string& sourceP
     for (const std::string& table : tables) {
       const std::string src = table + open.suffix;
       std::string fileName = perTableOutputName(format, base, table, several);
-      if (format != FormatXls && format != FormatMdb) {
+      if (!isOneFilePerSource(format)) {
         // The writers store each table under its safe file name; clear that very file.
         fileName = safeFileName(fileName);
         checkNotSource(sourcePath, joinPath(outputFolder, fileName));
