@@ -29,8 +29,9 @@ void printUsage() {
       "SOURCE is a file or a pattern with * and ? (letter case ignored; quote it to let\n"
       "Tabulor expand it); several sources may be given. FORMAT is one of:\n");
   for (const auto& info : targetFormats()) {
-    static const char* const keywords[] = {"txt",           "htm, html",     "csv", "xls", "mdb",
-                                           "(window only)", "(window only)", "dbf", "wk1"};
+    static const char* const keywords[] = {
+        "txt",           "htm, html", "csv", "xls",  "mdb", "(window only)",
+        "(window only)", "dbf",       "wk1", "xlsx", "ods"};
     std::printf("  %-15s %s\n", keywords[info.format], info.comboText);
   }
   std::printf(
