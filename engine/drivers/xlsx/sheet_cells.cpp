@@ -5,6 +5,7 @@
 #include <cstdlib>
 
 #include "engine/drivers/xlsx/ooxml_text.h"
+#include "engine/drivers/xlsx/range_scan.h"
 #include "engine/engine_error.h"
 #include "engine/ole_date.h"
 
@@ -36,12 +37,8 @@ void SheetCells::rewind() {
 }
 
 workbook::UsedRange SheetCells::scanUsedRange() {
-  workbook::UsedRange range;
-  Cell cell;
-  rewind();
-  while (next(cell)) range.add(cell.row, cell.col);
-  rewind();
-  return range;
+  return scanCellRange(ctx_.package->requirePart(partPath_, "a worksheet the workbook lists").get(),
+                       where_ + " (part " + partPath_ + ")");
 }
 
 namespace {
