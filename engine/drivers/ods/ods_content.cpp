@@ -5,8 +5,10 @@
 #include <cmath>
 #include <cstring>
 
+#include "engine/drivers/workbook/tag_scan.h"
 #include "engine/engine_error.h"
 #include "engine/ole_date.h"
+#include "engine/text_codec.h"
 
 namespace tabulor::ods {
 
@@ -61,32 +63,83 @@ void checkSpreadsheet(const workbook::ZipPackage& package) {
   }
 }
 
-std::vector<std::string> listTables(const workbook::ZipPackage& package) {
-  XmlStream xml(package.requirePart("content.xml", "the tables"),
-                package.name() + ", part content.xml");
-  const xmlChar* tableNs = xml.intern(TableNs);
-  const xmlChar* officeNs = xml.intern(OfficeNs);
-  const xmlChar* spreadsheet = xml.intern("spreadsheet");
-  const xmlChar* table = xml.intern("table");
-  std::vector<std::string> names;
-  int sheetDepth = -1;
-  bool more = xml.next();
-  while (more) {
-    if (xml.isElement()) {
-      if (xml.localName() == spreadsheet && xml.namespaceUri() == officeNs) {
-        sheetDepth = xml.depth();
-      } else if (sheetDepth >= 0 && xml.depth() == sheetDepth + 1 && xml.localName() == table &&
-                 xml.namespaceUri() == tableNs) {
-        names.push_back(xml.attribute("name").value_or(""));
-        more = xml.skipSubtree();
-        continue;
-      }
-    } else if (xml.isEnd() && xml.localName() == spreadsheet) {
-      sheetDepth = -1;
+namespace {
+
+// Attribute text as XML gives it: the predefined entities and character references
+// decoded (attribute values were normalised by the writer; a tag scan sees them raw).
+std::string decodeAttribute(std::string_view raw) {
+  std::string out;
+  for (size_t i = 0; i < raw.size(); ++i) {
+    if (raw[i] != '&') {
+      out += raw[i];
+      continue;
     }
-    more = xml.next();
+    size_t semi = raw.find(';', i);
+    if (semi == std::string_view::npos) {
+      out += raw.substr(i);
+      break;
+    }
+    std::string_view entity = raw.substr(i + 1, semi - i - 1);
+    if (entity == "amp") {
+      out += '&';
+    } else if (entity == "lt") {
+      out += '<';
+    } else if (entity == "gt") {
+      out += '>';
+    } else if (entity == "quot") {
+      out += '"';
+    } else if (entity == "apos") {
+      out += '\'';
+    } else if (!entity.empty() && entity[0] == '#') {
+      bool hex = entity.size() > 1 && (entity[1] == 'x' || entity[1] == 'X');
+      uint32_t cp = 0;
+      auto digits = entity.substr(hex ? 2 : 1);
+      auto [end, ec] =
+          std::from_chars(digits.data(), digits.data() + digits.size(), cp, hex ? 16 : 10);
+      if (ec != std::errc() || end != digits.data() + digits.size() || cp > 0x10FFFF) cp = 0xFFFD;
+      appendUtf8(out, cp);
+    } else {
+      out += raw.substr(i, semi - i + 1);
+    }
+    i = semi;
   }
-  return names;
+  return out;
+}
+
+// The names of the tables under office:spreadsheet, from the tags alone.
+class TableListScanner : public workbook::TagScanner {
+ public:
+  std::vector<std::string> names;
+
+ protected:
+  void onTag(std::string_view tag, std::string_view name, bool end, bool selfClosing) override {
+    if (end) {
+      --depth_;
+      if (name == "spreadsheet" && depth_ == sheetDepth_) stop();
+      return;
+    }
+    int depth = depth_;
+    if (!selfClosing) ++depth_;
+    if (name == "spreadsheet" && sheetDepth_ < 0)
+      sheetDepth_ = depth;
+    else if (name == "table" && sheetDepth_ >= 0 && depth == sheetDepth_ + 1)
+      names.push_back(decodeAttribute(workbook::tagAttribute(tag, "name")));
+  }
+
+ private:
+  int depth_ = 0, sheetDepth_ = -1;
+};
+
+}  // namespace
+
+std::vector<std::string> listTables(const workbook::ZipPackage& package) {
+  // A tag scan, not a parse: listing the tables of a large spreadsheet (the preview does it
+  // for every file the user highlights) then costs little more than inflating the part up
+  // to the last table's start. A damaged part is refused when a table is read.
+  TableListScanner scanner;
+  scanner.scan(package.requirePart("content.xml", "the tables").get(),
+               package.name() + ", part content.xml");
+  return scanner.names;
 }
 
 std::optional<double> oleDateFromOdf(std::string_view text) {
@@ -215,21 +268,105 @@ void TableCells::rewind() {
   x.fail("the table is missing (the file changed while it was read?)");
 }
 
-workbook::UsedRange TableCells::scanUsedRange() {
+namespace {
+
+// The first pass over content.xml: the bounding box of one table's values from the tags
+// alone, repeats counted arithmetically. A cell counts as a value when it has a value type
+// other than "void" or holds a paragraph; the box then holds every cell the reader takes
+// for a value.
+class TableRangeScanner : public workbook::TagScanner {
+ public:
+  explicit TableRangeScanner(size_t tableIndex) : tableIndex_(tableIndex) {}
   workbook::UsedRange range;
-  rewind();
-  while (readRow()) {
-    if (rowCells_.empty()) continue;
-    uint32_t minCol = rowCells_.front().col, maxCol = rowCells_.front().col;
-    for (const Cell& c : rowCells_) {
-      minCol = std::min<uint32_t>(minCol, c.col);
-      maxCol = std::max<uint32_t>(maxCol, c.col);
+
+ protected:
+  void onTag(std::string_view tag, std::string_view name, bool end, bool selfClosing) override {
+    if (end) {
+      --depth_;
+      if (inCell_ && depth_ == cellDepth_) {
+        endCell();
+      } else if (inTable_ && !inCell_ && name == "table-row" && depth_ == rowDepth_) {
+        endRow();
+      } else if (inTable_ && name == "table" && depth_ == tableDepth_) {
+        stop();
+      }
+      return;
     }
-    range.add(static_cast<uint32_t>(rowFirst_), minCol);
-    range.add(static_cast<uint32_t>(rowFirst_ + rowRepeat_ - 1), maxCol);
+    int depth = depth_;
+    if (!selfClosing) ++depth_;
+    if (inCell_) {
+      if (name == "p" || name == "h") cellValued_ = true;
+      return;
+    }
+    if (name == "spreadsheet" && sheetDepth_ < 0) {
+      sheetDepth_ = depth;
+    } else if (name == "table" && sheetDepth_ >= 0 && depth == sheetDepth_ + 1 && !inTable_) {
+      if (seen_++ == tableIndex_) {
+        inTable_ = true;
+        tableDepth_ = depth;
+        if (selfClosing) stop();
+      }
+    } else if (inTable_ && name == "table-row") {
+      rowRepeat_ = count(workbook::tagAttribute(tag, "number-rows-repeated"));
+      rowFirst_ = nextRow_;
+      nextRow_ += rowRepeat_;
+      rowDepth_ = depth;
+      col_ = 0;
+      rowValued_ = false;
+      if (selfClosing) endRow();
+    } else if (inTable_ && (name == "table-cell" || name == "covered-table-cell")) {
+      cellRepeat_ = count(workbook::tagAttribute(tag, "number-columns-repeated"));
+      std::string_view type = workbook::tagAttribute(tag, "value-type");
+      cellValued_ = !type.empty() && type != "void";
+      cellDepth_ = depth;
+      inCell_ = true;
+      if (selfClosing) endCell();
+    }
   }
-  rewind();
-  return range;
+
+ private:
+  static uint64_t count(std::string_view text) {
+    uint64_t n = 0;
+    for (char ch : text) {
+      if (ch < '0' || ch > '9' || n > (uint64_t(1) << 40)) return 1;
+      n = n * 10 + static_cast<uint64_t>(ch - '0');
+    }
+    return n == 0 ? 1 : n;
+  }
+
+  void endCell() {
+    inCell_ = false;
+    if (cellValued_ && col_ < workbook::MaxSheetColumns) {
+      uint64_t last = std::min<uint64_t>(col_ + cellRepeat_ - 1, workbook::MaxSheetColumns - 1);
+      if (!rowValued_) minCol_ = maxCol_ = static_cast<uint32_t>(col_);
+      rowValued_ = true;
+      minCol_ = std::min<uint32_t>(minCol_, static_cast<uint32_t>(col_));
+      maxCol_ = std::max<uint32_t>(maxCol_, static_cast<uint32_t>(last));
+    }
+    col_ += cellRepeat_;
+  }
+
+  void endRow() {
+    if (!rowValued_ || rowFirst_ >= workbook::MaxSheetRows) return;
+    uint64_t last = std::min<uint64_t>(rowFirst_ + rowRepeat_ - 1, workbook::MaxSheetRows - 1);
+    range.add(static_cast<uint32_t>(rowFirst_), minCol_);
+    range.add(static_cast<uint32_t>(last), maxCol_);
+  }
+
+  size_t tableIndex_, seen_ = 0;
+  int depth_ = 0, sheetDepth_ = -1, tableDepth_ = -1, rowDepth_ = -1, cellDepth_ = -1;
+  bool inTable_ = false, inCell_ = false, cellValued_ = false, rowValued_ = false;
+  uint64_t rowFirst_ = 0, rowRepeat_ = 1, nextRow_ = 0, col_ = 0, cellRepeat_ = 1;
+  uint32_t minCol_ = 0, maxCol_ = 0;
+};
+
+}  // namespace
+
+workbook::UsedRange TableCells::scanUsedRange() {
+  TableRangeScanner scanner(tableIndex_);
+  scanner.scan(package_->requirePart("content.xml", "the tables").get(),
+               where_ + " (part content.xml)");
+  return scanner.range;
 }
 
 bool TableCells::next(Cell& cell) {

@@ -33,7 +33,8 @@ class TableCells : public workbook::CellStream {
              std::string where);
   void rewind() override;
   bool next(workbook::Cell& cell) override;
-  // One pass over the rows (repeats counted, not walked): the bounding box of the values.
+  // A first pass over the tags of the table (repeats counted, not walked): the bounding box
+  // of the values.
   workbook::UsedRange scanUsedRange();
 
  private:
