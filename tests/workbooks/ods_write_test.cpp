@@ -1,7 +1,11 @@
 // Writing .ods: what the driver writes is read back by odfpy, by LibreOffice, by gnumeric
 // (ssconvert) and by the driver itself with the same values and types; tables are added
-// statement by statement; limits fail the statement before any file exists.
+// statement by statement; limits fail the statement before any file exists; a full disk
+// fails it without leaving a file (for the xlsx writer too).
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+
+#include <csignal>
 
 #include "engine/engine_error.h"
 #include "engine/ole_date.h"
@@ -164,6 +168,39 @@ TEST(OdsWrite, LimitsAndForeignFilesFailWithoutLeavingAFile) {
     EXPECT_EQ(e.kind(), ErrorKind::Exists) << e.what();
   }
   EXPECT_EQ(readFile(book), before);
+}
+
+}  // namespace
+}  // namespace tabulor::test
+
+namespace tabulor::test {
+namespace {
+
+// The child's side of the full-disk test: files may not grow past 64 KB (as on a disk that
+// fills up), so writing a large table must fail with an Io error and leave nothing behind.
+[[noreturn]] void writeOnFullDisk(const Driver& driver, const std::string& folder,
+                                  const std::string& file) {
+  std::signal(SIGXFSZ, SIG_IGN);
+  rlimit limit{};
+  limit.rlim_cur = limit.rlim_max = 64 << 10;
+  setrlimit(RLIMIT_FSIZE, &limit);
+  try {
+    std::vector<std::vector<Variant>> rows;
+    for (int i = 0; i < 50000; ++i)
+      rows.push_back({Variant::i4(i), Variant::text("row " + std::to_string(i * 7919))});
+    writeTable(driver, folder + "/" + file, "S", schemaOf({{"n", VT_I4}, {"t", VT_BSTR}}), rows);
+    std::fprintf(stderr, "no error\n");
+    std::_Exit(1);
+  } catch (const EngineError& e) {
+    std::fprintf(stderr, "%s\n", e.what());
+    std::_Exit(e.kind() == ErrorKind::Io && listFolder(folder).empty() ? 0 : 2);
+  }
+}
+
+TEST(WorkbookWrite, FullDiskFailsWithoutLeavingAFile) {
+  TempDir tmp;
+  EXPECT_EXIT(writeOnFullDisk(xlsx(), tmp.path(), "full.xlsx"), ::testing::ExitedWithCode(0), "");
+  EXPECT_EXIT(writeOnFullDisk(ods(), tmp.path(), "full.ods"), ::testing::ExitedWithCode(0), "");
 }
 
 }  // namespace
