@@ -20,9 +20,6 @@ namespace {
 
 constexpr const char* TableNs = "urn:oasis:names:tc:opendocument:xmlns:table:1.0";
 constexpr const char* OfficeNs = "urn:oasis:names:tc:opendocument:xmlns:office:1.0";
-constexpr const char* TextNs = "urn:oasis:names:tc:opendocument:xmlns:text:1.0";
-constexpr const char* CalcextNs =
-    "urn:org:documentfoundation:names:experimental:calc:xmlns:calcext:1.0";
 
 bool is(const xmlChar* a, const char* b) {
   return a && std::strcmp(reinterpret_cast<const char*>(a), b) == 0;
@@ -106,40 +103,106 @@ std::string decodeAttribute(std::string_view raw) {
   return out;
 }
 
-// The names of the tables under office:spreadsheet, from the tags alone.
-class TableListScanner : public workbook::TagScanner {
+// The one pass over content.xml before any table is read: the tables under
+// office:spreadsheet with their names and the bounding boxes of their values, from the
+// tags alone, repeats counted arithmetically. A cell counts as a value when it has a value
+// type other than "void" or holds a paragraph; a box then holds every cell the reader
+// takes for a value.
+class TablesScanner : public workbook::TagScanner {
  public:
-  std::vector<std::string> names;
+  std::vector<TableEntry> tables;
 
  protected:
   void onTag(std::string_view tag, std::string_view name, bool end, bool selfClosing) override {
     if (end) {
       --depth_;
-      if (name == "spreadsheet" && depth_ == sheetDepth_) stop();
+      if (inCell_ && depth_ == cellDepth_) {
+        endCell();
+      } else if (inTable_ && !inCell_ && name == "table-row" && depth_ == rowDepth_) {
+        endRow();
+      } else if (inTable_ && name == "table" && depth_ == tableDepth_) {
+        inTable_ = false;
+      } else if (name == "spreadsheet" && depth_ == sheetDepth_) {
+        stop();
+      }
       return;
     }
     int depth = depth_;
     if (!selfClosing) ++depth_;
-    if (name == "spreadsheet" && sheetDepth_ < 0)
+    if (inCell_) {
+      if (name == "p" || name == "h") cellValued_ = true;
+      return;
+    }
+    if (name == "spreadsheet" && sheetDepth_ < 0) {
       sheetDepth_ = depth;
-    else if (name == "table" && sheetDepth_ >= 0 && depth == sheetDepth_ + 1)
-      names.push_back(decodeAttribute(workbook::tagAttribute(tag, "name")));
+    } else if (name == "table" && sheetDepth_ >= 0 && depth == sheetDepth_ + 1 && !inTable_) {
+      tables.push_back({decodeAttribute(workbook::tagAttribute(tag, "name")), {}});
+      inTable_ = !selfClosing;
+      tableDepth_ = depth;
+      nextRow_ = 0;
+    } else if (inTable_ && name == "table-row") {
+      rowRepeat_ = count(workbook::tagAttribute(tag, "number-rows-repeated"));
+      rowFirst_ = nextRow_;
+      nextRow_ += rowRepeat_;
+      rowDepth_ = depth;
+      col_ = 0;
+      rowValued_ = false;
+      if (selfClosing) endRow();
+    } else if (inTable_ && (name == "table-cell" || name == "covered-table-cell")) {
+      cellRepeat_ = count(workbook::tagAttribute(tag, "number-columns-repeated"));
+      std::string_view type = workbook::tagAttribute(tag, "value-type");
+      cellValued_ = !type.empty() && type != "void";
+      cellDepth_ = depth;
+      inCell_ = true;
+      if (selfClosing) endCell();
+    }
   }
 
  private:
-  int depth_ = 0, sheetDepth_ = -1;
+  static uint64_t count(std::string_view text) {
+    uint64_t n = 0;
+    for (char ch : text) {
+      if (ch < '0' || ch > '9' || n > (uint64_t(1) << 40)) return 1;
+      n = n * 10 + static_cast<uint64_t>(ch - '0');
+    }
+    return n == 0 ? 1 : n;
+  }
+
+  void endCell() {
+    inCell_ = false;
+    if (cellValued_ && col_ < workbook::MaxSheetColumns) {
+      uint64_t last = std::min<uint64_t>(col_ + cellRepeat_ - 1, workbook::MaxSheetColumns - 1);
+      if (!rowValued_) minCol_ = maxCol_ = static_cast<uint32_t>(col_);
+      rowValued_ = true;
+      minCol_ = std::min<uint32_t>(minCol_, static_cast<uint32_t>(col_));
+      maxCol_ = std::max<uint32_t>(maxCol_, static_cast<uint32_t>(last));
+    }
+    col_ += cellRepeat_;
+  }
+
+  void endRow() {
+    if (!rowValued_ || rowFirst_ >= workbook::MaxSheetRows) return;
+    uint64_t last = std::min<uint64_t>(rowFirst_ + rowRepeat_ - 1, workbook::MaxSheetRows - 1);
+    tables.back().range.add(static_cast<uint32_t>(rowFirst_), minCol_);
+    tables.back().range.add(static_cast<uint32_t>(last), maxCol_);
+  }
+
+  int depth_ = 0, sheetDepth_ = -1, tableDepth_ = -1, rowDepth_ = -1, cellDepth_ = -1;
+  bool inTable_ = false, inCell_ = false, cellValued_ = false, rowValued_ = false;
+  uint64_t rowFirst_ = 0, rowRepeat_ = 1, nextRow_ = 0, col_ = 0, cellRepeat_ = 1;
+  uint32_t minCol_ = 0, maxCol_ = 0;
 };
 
 }  // namespace
 
-std::vector<std::string> listTables(const workbook::ZipPackage& package) {
+std::vector<TableEntry> scanTables(const workbook::ZipPackage& package) {
   // A tag scan, not a parse: listing the tables of a large spreadsheet (the preview does it
-  // for every file the user highlights) then costs little more than inflating the part up
-  // to the last table's start. A damaged part is refused when a table is read.
-  TableListScanner scanner;
+  // for every file the user highlights) costs little more than inflating content.xml, and
+  // each table is then parsed once. Damaged XML is refused when a table is read.
+  TablesScanner scanner;
   scanner.scan(package.requirePart("content.xml", "the tables").get(),
                package.name() + ", part content.xml");
-  return scanner.names;
+  return scanner.tables;
 }
 
 std::optional<double> oleDateFromOdf(std::string_view text) {
@@ -206,8 +269,10 @@ TableCells::TableCells(std::shared_ptr<const workbook::ZipPackage> package, size
   rewind();
 }
 
+// By local name alone: the names of rows, cells and tables are the table namespace's in
+// content.xml, and asking libxml2 for an element's namespace costs a dictionary lookup.
 bool TableCells::isTableElement(const xmlChar* localName) const {
-  return xml_->localName() == localName && xml_->namespaceUri() == tableNs_;
+  return xml_->localName() == localName;
 }
 
 void TableCells::rewind() {
@@ -217,7 +282,6 @@ void TableCells::rewind() {
   XmlStream& x = *xml_;
   tableNs_ = x.intern(TableNs);
   officeNs_ = x.intern(OfficeNs);
-  textNs_ = x.intern(TextNs);
   table_ = x.intern("table");
   tableRow_ = x.intern("table-row");
   tableCell_ = x.intern("table-cell");
@@ -268,107 +332,6 @@ void TableCells::rewind() {
   x.fail("the table is missing (the file changed while it was read?)");
 }
 
-namespace {
-
-// The first pass over content.xml: the bounding box of one table's values from the tags
-// alone, repeats counted arithmetically. A cell counts as a value when it has a value type
-// other than "void" or holds a paragraph; the box then holds every cell the reader takes
-// for a value.
-class TableRangeScanner : public workbook::TagScanner {
- public:
-  explicit TableRangeScanner(size_t tableIndex) : tableIndex_(tableIndex) {}
-  workbook::UsedRange range;
-
- protected:
-  void onTag(std::string_view tag, std::string_view name, bool end, bool selfClosing) override {
-    if (end) {
-      --depth_;
-      if (inCell_ && depth_ == cellDepth_) {
-        endCell();
-      } else if (inTable_ && !inCell_ && name == "table-row" && depth_ == rowDepth_) {
-        endRow();
-      } else if (inTable_ && name == "table" && depth_ == tableDepth_) {
-        stop();
-      }
-      return;
-    }
-    int depth = depth_;
-    if (!selfClosing) ++depth_;
-    if (inCell_) {
-      if (name == "p" || name == "h") cellValued_ = true;
-      return;
-    }
-    if (name == "spreadsheet" && sheetDepth_ < 0) {
-      sheetDepth_ = depth;
-    } else if (name == "table" && sheetDepth_ >= 0 && depth == sheetDepth_ + 1 && !inTable_) {
-      if (seen_++ == tableIndex_) {
-        inTable_ = true;
-        tableDepth_ = depth;
-        if (selfClosing) stop();
-      }
-    } else if (inTable_ && name == "table-row") {
-      rowRepeat_ = count(workbook::tagAttribute(tag, "number-rows-repeated"));
-      rowFirst_ = nextRow_;
-      nextRow_ += rowRepeat_;
-      rowDepth_ = depth;
-      col_ = 0;
-      rowValued_ = false;
-      if (selfClosing) endRow();
-    } else if (inTable_ && (name == "table-cell" || name == "covered-table-cell")) {
-      cellRepeat_ = count(workbook::tagAttribute(tag, "number-columns-repeated"));
-      std::string_view type = workbook::tagAttribute(tag, "value-type");
-      cellValued_ = !type.empty() && type != "void";
-      cellDepth_ = depth;
-      inCell_ = true;
-      if (selfClosing) endCell();
-    }
-  }
-
- private:
-  static uint64_t count(std::string_view text) {
-    uint64_t n = 0;
-    for (char ch : text) {
-      if (ch < '0' || ch > '9' || n > (uint64_t(1) << 40)) return 1;
-      n = n * 10 + static_cast<uint64_t>(ch - '0');
-    }
-    return n == 0 ? 1 : n;
-  }
-
-  void endCell() {
-    inCell_ = false;
-    if (cellValued_ && col_ < workbook::MaxSheetColumns) {
-      uint64_t last = std::min<uint64_t>(col_ + cellRepeat_ - 1, workbook::MaxSheetColumns - 1);
-      if (!rowValued_) minCol_ = maxCol_ = static_cast<uint32_t>(col_);
-      rowValued_ = true;
-      minCol_ = std::min<uint32_t>(minCol_, static_cast<uint32_t>(col_));
-      maxCol_ = std::max<uint32_t>(maxCol_, static_cast<uint32_t>(last));
-    }
-    col_ += cellRepeat_;
-  }
-
-  void endRow() {
-    if (!rowValued_ || rowFirst_ >= workbook::MaxSheetRows) return;
-    uint64_t last = std::min<uint64_t>(rowFirst_ + rowRepeat_ - 1, workbook::MaxSheetRows - 1);
-    range.add(static_cast<uint32_t>(rowFirst_), minCol_);
-    range.add(static_cast<uint32_t>(last), maxCol_);
-  }
-
-  size_t tableIndex_, seen_ = 0;
-  int depth_ = 0, sheetDepth_ = -1, tableDepth_ = -1, rowDepth_ = -1, cellDepth_ = -1;
-  bool inTable_ = false, inCell_ = false, cellValued_ = false, rowValued_ = false;
-  uint64_t rowFirst_ = 0, rowRepeat_ = 1, nextRow_ = 0, col_ = 0, cellRepeat_ = 1;
-  uint32_t minCol_ = 0, maxCol_ = 0;
-};
-
-}  // namespace
-
-workbook::UsedRange TableCells::scanUsedRange() {
-  TableRangeScanner scanner(tableIndex_);
-  scanner.scan(package_->requirePart("content.xml", "the tables").get(),
-               where_ + " (part content.xml)");
-  return scanner.range;
-}
-
 bool TableCells::next(Cell& cell) {
   for (;;) {
     if (rowPos_ < rowCells_.size()) {
@@ -412,9 +375,7 @@ bool TableCells::readRow() {
     }
     // Row groups and header rows hold rows; columns, shapes and the rest are passed by.
     const xmlChar* n = x.localName();
-    bool container =
-        x.namespaceUri() == tableNs_ &&
-        (is(n, "table-row-group") || is(n, "table-header-rows") || is(n, "table-rows"));
+    bool container = is(n, "table-row-group") || is(n, "table-header-rows") || is(n, "table-rows");
     more = container || x.isEmptyElement() ? x.next() : x.skipSubtree();
   }
   if (!more) {
@@ -459,10 +420,14 @@ void TableCells::readCell(uint32_t& col) {
       if (n == colsRepeated_) {
         repeat = parseCount(x.attrValue());
       } else if (n == valueType_) {
-        if (x.attrNamespace() == officeNs_)
-          valueType_s_.assign(x.attrValue());
-        else if (is(x.attrNamespace(), CalcextNs))
-          calcType_.assign(x.attrValue());
+        // office:value-type, and LibreOffice's calcext:value-type beside it, which alone
+        // says "error" for a cell whose formula failed (told apart by that value rather
+        // than by a namespace lookup per cell).
+        std::string_view type = x.attrValue();
+        if (type == "error")
+          calcType_.assign(type);
+        else if (valueType_s_.empty())
+          valueType_s_.assign(type);
       } else if (n == value_) {
         value_s_.assign(x.attrValue());
       } else if (n == dateValue_) {
@@ -553,13 +518,11 @@ void TableCells::readParagraphs(std::string& text) {
     if (x.isEnd() && x.depth() == cellDepth) return;
     if (x.isElement()) {
       const xmlChar* n = x.localName();
-      const xmlChar* ns = x.namespaceUri();
-      if ((n == annotation_ && ns == officeNs_) || (n == note_ && ns == textNs_) ||
-          (ns == tableNs_ && is(n, "table"))) {
+      if (n == annotation_ || n == note_ || is(n, "table")) {
         more = x.skipSubtree();
         continue;
       }
-      if (ns == textNs_ && (n == p_ || n == h_) && !inParagraph) {
+      if ((n == p_ || n == h_) && !inParagraph) {
         if (paragraphs++ > 0) text += '\n';
         if (!x.isEmptyElement()) {
           inParagraph = true;
@@ -567,17 +530,17 @@ void TableCells::readParagraphs(std::string& text) {
           atStart = true;
           lastSpace = false;
         }
-      } else if (inParagraph && ns == textNs_ && n == s_) {
+      } else if (inParagraph && n == s_) {
         uint64_t count = 1;
         if (auto c = x.attribute("c")) count = parseCount(*c);
         text.append(static_cast<size_t>(std::min<uint64_t>(count, 65535)), ' ');
         atStart = false;
         lastSpace = false;
-      } else if (inParagraph && ns == textNs_ && n == tab_) {
+      } else if (inParagraph && n == tab_) {
         text += '\t';
         atStart = false;
         lastSpace = false;
-      } else if (inParagraph && ns == textNs_ && n == lineBreak_) {
+      } else if (inParagraph && n == lineBreak_) {
         text += '\n';
         atStart = false;
         lastSpace = false;

@@ -22,8 +22,15 @@ inline constexpr const char* SpreadsheetMimetype = "application/vnd.oasis.opendo
 // content.xml is missing.
 void checkSpreadsheet(const workbook::ZipPackage& package);
 
-// The names of the tables, in document order. Throws EngineError(BadInput) for damaged XML.
-std::vector<std::string> listTables(const workbook::ZipPackage& package);
+// A table of content.xml: its name and the bounding box of its values.
+struct TableEntry {
+  std::string name;
+  workbook::UsedRange range;
+};
+
+// The tables in document order. Throws EngineError(BadInput) when content.xml is missing,
+// cannot be inflated, or has a document type declaration.
+std::vector<TableEntry> scanTables(const workbook::ZipPackage& package);
 
 class TableCells : public workbook::CellStream {
  public:
@@ -33,9 +40,6 @@ class TableCells : public workbook::CellStream {
              std::string where);
   void rewind() override;
   bool next(workbook::Cell& cell) override;
-  // A first pass over the tags of the table (repeats counted, not walked): the bounding box
-  // of the values.
-  workbook::UsedRange scanUsedRange();
 
  private:
   bool readRow();

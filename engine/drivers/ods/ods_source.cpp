@@ -1,8 +1,6 @@
 // Spreadsheet as a source database: listing tables, opening them by listed name.
 #include "engine/drivers/ods/ods_source.h"
 
-#include <map>
-
 #include "engine/drivers/excel/excel_source.h"
 #include "engine/drivers/ods/ods_content.h"
 #include "engine/engine_error.h"
@@ -15,7 +13,8 @@ class OdsSource : public SourceDatabase {
  public:
   explicit OdsSource(std::shared_ptr<workbook::ZipPackage> package) : package_(std::move(package)) {
     checkSpreadsheet(*package_);
-    names_ = listTables(*package_);
+    tables_ = scanTables(*package_);
+    for (const TableEntry& t : tables_) names_.push_back(t.name);
     isTable_.assign(names_.size(), true);
   }
 
@@ -33,17 +32,15 @@ class OdsSource : public SourceDatabase {
                             "\" (sheets are named with a trailing $, such as Sheet1$)");
     std::string where = package_->name() + ", sheet " + names_[static_cast<size_t>(index)];
     auto cells = std::make_unique<TableCells>(package_, static_cast<size_t>(index), where);
-    auto cached = ranges_.find(static_cast<size_t>(index));
-    if (cached == ranges_.end())
-      cached = ranges_.emplace(static_cast<size_t>(index), cells->scanUsedRange()).first;
-    return workbook::openCellTable(std::move(cells), cached->second, where);
+    return workbook::openCellTable(std::move(cells), tables_[static_cast<size_t>(index)].range,
+                                   where);
   }
 
  private:
   std::shared_ptr<workbook::ZipPackage> package_;
   std::vector<std::string> names_;
   std::vector<bool> isTable_;
-  std::map<size_t, workbook::UsedRange> ranges_;
+  std::vector<TableEntry> tables_;
 };
 
 }  // namespace

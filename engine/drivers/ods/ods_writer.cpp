@@ -98,7 +98,7 @@ class OdsTableWriter : public TableWriter {
       try {
         old_ = workbook::ZipPackage::open(path_);
         checkSpreadsheet(*old_);
-        tableNames = listTables(*old_);
+        for (const TableEntry& t : scanTables(*old_)) tableNames.push_back(t.name);
       } catch (const EngineError& e) {
         throw EngineError(ErrorKind::Exists,
                           "Cannot add table " + table + " to " + path_ +

@@ -1,6 +1,7 @@
 // The tag scanner: a small state machine over the inflated bytes.
 #include "engine/drivers/workbook/tag_scan.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "engine/engine_error.h"
@@ -67,16 +68,25 @@ void TagScanner::feed(const char* p, const char* end) {
         }
         break;
       case State::Tag: {
-        char ch = *p++;
-        if (quote_) {
-          if (ch == quote_) quote_ = 0;
-        } else if (ch == '"' || ch == '\'') {
-          quote_ = ch;
-        } else if (ch == '>') {
-          endOfTag();
-          break;
+        // The whole run up to the tag's ">" (outside quotes) at once.
+        const char* start = p;
+        while (p < end) {
+          char ch = *p;
+          if (quote_) {
+            if (ch == quote_) quote_ = 0;
+          } else if (ch == '"' || ch == '\'') {
+            quote_ = ch;
+          } else if (ch == '>') {
+            break;
+          }
+          ++p;
         }
-        if (tag_.size() < MaxTagBytes) tag_ += ch;
+        size_t room = MaxTagBytes > tag_.size() ? MaxTagBytes - tag_.size() : 0;
+        tag_.append(start, std::min(static_cast<size_t>(p - start), room));
+        if (p < end) {
+          ++p;
+          endOfTag();
+        }
         break;
       }
       case State::Skip: {
