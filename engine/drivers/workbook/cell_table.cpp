@@ -90,6 +90,14 @@ class CellTableCursor : public RowCursor {
 
   bool next(std::vector<Variant>& row) override {
     if (!range_.any || curRow_ > range_.maxRow) return false;
+    // The records end with the last cell: the range found by the format's first pass may
+    // reach further (it errs on the wide side), but empty rows after the last value are no
+    // records.
+    if (!havePending_ && !streamDone_) {
+      havePending_ = stream_->next(pending_);
+      streamDone_ = !havePending_;
+    }
+    if (!havePending_) return false;
     readRowCells();
     row.resize(ncols_);
     for (size_t i = 0; i < ncols_; ++i) excel::cellToVariant(cells_[i], fields_[i].type, row[i]);
@@ -101,7 +109,7 @@ class CellTableCursor : public RowCursor {
  private:
   void restart() {
     stream_->rewind();
-    havePending_ = false;
+    havePending_ = streamDone_ = false;
     curRow_ = range_.minRow;
   }
 
@@ -121,7 +129,10 @@ class CellTableCursor : public RowCursor {
     }
     for (;;) {
       if (!havePending_) {
-        if (!stream_->next(pending_)) break;
+        if (streamDone_ || !stream_->next(pending_)) {
+          streamDone_ = true;
+          break;
+        }
         havePending_ = true;
       }
       if (pending_.row > curRow_) break;
@@ -152,7 +163,7 @@ class CellTableCursor : public RowCursor {
   size_t ncols_ = 0;
   std::vector<Cell> cells_;
   Cell pending_;
-  bool havePending_ = false;
+  bool havePending_ = false, streamDone_ = false;
   uint32_t curRow_ = 0;
 };
 
