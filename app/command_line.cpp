@@ -2,6 +2,7 @@
 #include "app/command_line.h"
 
 #include <cstdio>
+#include <iterator>
 
 #include "convert/catalogue.h"
 
@@ -69,8 +70,10 @@ std::string usageText() {
   }
   text += "\nFORMAT is one of:\n";
   for (const auto& info : targetFormats()) {
-    static const char* const keywords[] = {"txt",           "htm, html",     "csv", "xls", "mdb",
-                                           "(window only)", "(window only)", "dbf", "wk1"};
+    static const char* const keywords[] = {
+        "txt",           "htm, html", "csv", "xls",  "mdb", "(window only)",
+        "(window only)", "dbf",       "wk1", "xlsx", "ods"};
+    static_assert(std::size(keywords) == TargetFormatCount);
     std::snprintf(line, sizeof line, "  %-15s %s\n", keywords[info.format], info.comboText);
     text += line;
   }

@@ -28,12 +28,21 @@ const std::array<TargetFormatInfo, TargetFormatCount>& targetFormats() {
        "SELECT * INTO [dBASE 5.0;DATABASE=%s].%s FROM %s", 9, "%s/%s_%s.dbf"},
       {FormatWk1, "Lotus 1-2-3 WKS and WK1 Lotus WK1 (*.WK1)", ".WK1", "%s.wk1", "%s_%s.wk1",
        "SELECT * INTO [Lotus WK1;DATABASE=%s].%s FROM %s", 5, "%s/%s_%s.wk1"},
+      // Not (yet) through the spreadsheet application: the engine writes them.
+      {FormatXlsx, "Excel Workbook (*.XLSX)", ".XLSX", "%s.xlsx", "%s.xlsx",
+       "SELECT * INTO [Excel 12.0 Xml;DATABASE=%s/%s].%s FROM %s", -1, ""},
+      {FormatOds, "OpenDocument Spreadsheet (*.ODS)", ".ODS", "%s.ods", "%s.ods",
+       "SELECT * INTO [OpenDocument Spreadsheet;DATABASE=%s/%s].%s FROM %s", -1, ""},
   }};
   return formats;
 }
 
 bool isValidFormat(int index) {
   return index >= 0 && index < TargetFormatCount;
+}
+
+bool isOneFilePerSource(TargetFormat format) {
+  return format == FormatXls || format == FormatMdb || format == FormatXlsx || format == FormatOds;
 }
 
 const TargetFormatInfo& formatInfo(TargetFormat format) {
@@ -46,7 +55,8 @@ std::optional<TargetFormat> formatFromKeyword(std::string_view keyword) {
     TargetFormat format;
   } keywords[] = {{"txt", FormatText},   {"htm", FormatHtml}, {"html", FormatHtml},
                   {"csv", FormatCsv},    {"xls", FormatXls},  {"mdb", FormatMdb},
-                  {"dbf", FormatDbase5}, {"wk1", FormatWk1}};
+                  {"dbf", FormatDbase5}, {"wk1", FormatWk1},  {"xlsx", FormatXlsx},
+                  {"ods", FormatOds}};
   std::string lower = toLowerAscii(keyword);
   for (const auto& k : keywords)
     if (lower == k.keyword) return k.format;
@@ -59,13 +69,25 @@ SourceKind classifySource(std::string_view path) {
   static const char* const endings[] = {".xls", ".mdb", ".txt", ".csv", ".dbf"};
   for (int kind = 0; kind < 5; ++kind)
     if (ending == endings[kind]) return static_cast<SourceKind>(kind);
+  if (ending == ".ods") return SourceKind::SourceOds;
+  if (path.size() >= 6 && toLowerAscii(path.substr(path.size() - 5)) == ".xlsx")
+    return SourceKind::SourceXlsx;
   return SourceKind::SourceOther;
+}
+
+bool isWorkbookSource(SourceKind kind) {
+  return kind == SourceKind::SourceWorkbook || kind == SourceKind::SourceXlsx ||
+         kind == SourceKind::SourceOds;
 }
 
 SourceOpen sourceOpenInfo(SourceKind kind) {
   switch (kind) {
     case SourceKind::SourceWorkbook:
       return {"Excel 8.0;", false, "$"};
+    case SourceKind::SourceXlsx:
+      return {"Excel 12.0 Xml;", false, "$"};
+    case SourceKind::SourceOds:
+      return {"OpenDocument Spreadsheet;", false, "$"};
     case SourceKind::SourceText:
     case SourceKind::SourceCsv:
       return {"Text;", true, ""};
@@ -87,7 +109,8 @@ std::string folderOf(std::string_view path) {
 
 std::string baseName(std::string_view path) {
   std::string_view name = fileNameOf(path);
-  return std::string(name.substr(0, name.size() >= 4 ? name.size() - 4 : 0));
+  size_t ending = classifySource(name) == SourceKind::SourceXlsx ? 5 : 4;
+  return std::string(name.substr(0, name.size() >= ending ? name.size() - ending : 0));
 }
 
 namespace {
@@ -127,7 +150,7 @@ std::string databaseStatement(TargetFormat fmt, std::string_view outdir, std::st
   // The connect string's DATABASE path sits inside the first brackets too.
   std::string outdirInBrackets = bracketed(outdir);
   outdirInBrackets = outdirInBrackets.substr(1, outdirInBrackets.size() - 2);
-  if (fmt == FormatXls || fmt == FormatMdb) {
+  if (isOneFilePerSource(fmt)) {
     std::string fileInBrackets = bracketed(fileName);
     fileInBrackets = fileInBrackets.substr(1, fileInBrackets.size() - 2);
     return format(info.statement, outdirInBrackets, fileInBrackets, bracketed(table),
@@ -147,13 +170,15 @@ int spreadsheetFileFormatCode(TargetFormat fmt) {
   return formatInfo(fmt).spreadsheetCode;
 }
 
-const std::array<SourceFilter, 6>& sourceFilters() {
-  static const std::array<SourceFilter, 6> filters = {{
-      {"Excel Files(*.XLS)", "*.XLS"},
+const std::array<SourceFilter, 7>& sourceFilters() {
+  // Masks separated by ";" each match (the file list splits them).
+  static const std::array<SourceFilter, 7> filters = {{
+      {"Excel Files(*.XLS;*.XLSX)", "*.XLS;*.XLSX"},
       {"Access Files(*.MDB)", "*.MDB"},
       {"Text Files(*.TXT)", "*.TXT"},
       {"Comma Delimited(*.CSV)", "*.CSV"},
       {"dBase Files(*.DBF)", "*.DBF"},
+      {"OpenDocument Spreadsheets(*.ODS)", "*.ODS"},
       {"All Files (*.*)", "*.*"},
   }};
   return filters;

@@ -21,8 +21,10 @@ enum TargetFormat : int32_t {
   FormatDbase4 = 6,
   FormatDbase5 = 7,
   FormatWk1 = 8,
+  FormatXlsx = 9,
+  FormatOds = 10,
 };
-inline constexpr int TargetFormatCount = 9;
+inline constexpr int TargetFormatCount = 11;
 
 struct TargetFormatInfo {
   TargetFormat format;
@@ -38,9 +40,12 @@ struct TargetFormatInfo {
 const std::array<TargetFormatInfo, TargetFormatCount>& targetFormats();
 const TargetFormatInfo& formatInfo(TargetFormat format);
 bool isValidFormat(int index);
+// True for the formats that write one file per source with a sheet or table per source
+// table (xls, mdb, xlsx, ods); the others write one file per table.
+bool isOneFilePerSource(TargetFormat format);
 
 // The format of a command-line keyword: lower-cased, then compared with "txt", "htm",
-// "html", "csv", "xls", "mdb", "dbf", "wk1"; nullopt when none matches.
+// "html", "csv", "xls", "mdb", "dbf", "wk1", "xlsx", "ods"; nullopt when none matches.
 std::optional<TargetFormat> formatFromKeyword(std::string_view keyword);
 
 // Scoped: SourceDatabase also names the engine's source interface.
@@ -51,11 +56,16 @@ enum class SourceKind : int32_t {
   SourceCsv = 3,
   SourceDbase = 4,
   SourceOther = 5,
+  SourceXlsx = 6,
+  SourceOds = 7,
 };
 
-// The kind of a source by the last four characters of its path, compared in lower case;
-// paths of four characters or fewer are SourceOther.
+// The kind of a source by the last four characters of its path, compared in lower case
+// (the last five for ".xlsx"); paths of four characters or fewer are SourceOther.
 SourceKind classifySource(std::string_view path);
+
+// True for the workbook kinds (.xls, .xlsx, .ods), whose tables are sheets listed with "$".
+bool isWorkbookSource(SourceKind kind);
 
 struct SourceOpen {
   const char* connect;  // connect string of the kind
@@ -68,7 +78,7 @@ SourceOpen sourceOpenInfo(SourceKind kind);
 // "." for a bare file name).
 std::string folderOf(std::string_view path);
 
-// The file name after the last "/" without its last four characters.
+// The file name after the last "/" without its last four characters (five for ".xlsx").
 std::string baseName(std::string_view path);
 
 // {outdir}/{base}{primary extension}. On a case-sensitive file system the extension is
@@ -97,6 +107,6 @@ struct SourceFilter {
   const char* comboText;
   const char* pattern;
 };
-const std::array<SourceFilter, 6>& sourceFilters();
+const std::array<SourceFilter, 7>& sourceFilters();
 
 }  // namespace tabulor

@@ -24,13 +24,13 @@ constexpr const char* SchemaIni = "schema.ini";
 
 std::optional<std::string> keptTableName(const TableDefInfo& table, SourceKind kind) {
   std::string name = table.name;
-  if (kind == SourceKind::SourceWorkbook) {
+  if (isWorkbookSource(kind)) {
     size_t first = name.find_first_not_of('\'');
     name.erase(0, first == std::string::npos ? name.size() : first);
   }
   while (!name.empty() && name.back() == '\'') name.pop_back();
   if (table.attributes != 0 || name.empty()) return std::nullopt;
-  if (kind == SourceKind::SourceWorkbook) {
+  if (isWorkbookSource(kind)) {
     if (name.back() != '$') return std::nullopt;
     name.pop_back();
   }
@@ -103,7 +103,7 @@ std::vector<PlannedTable> planTables(ConversionContext& ctx, const std::string& 
                                      const std::vector<std::string>& tables, TargetFormat format) {
   const std::string base = baseName(sourcePath);
   const bool several = tables.size() > 1;
-  const bool oneFile = format == FormatXls || format == FormatMdb;
+  const bool oneFile = isOneFilePerSource(format);
 
   std::set<std::string> sourceNames, used;  // sheet and table names compared in lower case
   std::vector<PlannedTable> planned;
@@ -242,7 +242,7 @@ int ConvertWithDatabaseEngine(ConversionContext& ctx, const std::string& sourceP
   // Everything is written into a private folder first and moved into the output folder
   // when complete, so the output folder never holds a partial file under a real name, and
   // this conversion's own schema.ini never meets one the user keeps there.
-  const bool oneFile = format == FormatXls || format == FormatMdb;
+  const bool oneFile = isOneFilePerSource(format);
   int written = 0;
   ListenerRowProgress progress(db, ctx.listener);
   try {

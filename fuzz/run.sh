@@ -3,15 +3,15 @@
 # UndefinedBehaviorSanitizer into build-fuzz/, then fuzzes it for SECONDS (default 60) from
 # its seed corpus (fuzz/<reader>_corpus) and seeds made from the shared fixtures. New
 # inputs go to build-fuzz/<reader>-corpus; a crashing input is written to build-fuzz/.
-#   usage: fuzz/run.sh [text|dbase|excel|jet] [SECONDS]
+#   usage: fuzz/run.sh [text|dbase|excel|jet|xlsx|ods] [SECONDS]
 set -euo pipefail
 cd "$(dirname "$0")/.."
 reader="${1:-text}"
 seconds="${2:-60}"
 fixtures=../shared/fixtures
 case "$reader" in
-  text | dbase | excel | jet) ;;
-  *) echo "usage: fuzz/run.sh [text|dbase|excel|jet] [SECONDS]" >&2; exit 2 ;;
+  text | dbase | excel | jet | xlsx | ods) ;;
+  *) echo "usage: fuzz/run.sh [text|dbase|excel|jet|xlsx|ods] [SECONDS]" >&2; exit 2 ;;
 esac
 flags="-fsanitize=address,undefined,fuzzer-no-link -fno-sanitize-recover=undefined -fno-omit-frame-pointer"
 CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \

@@ -11,7 +11,7 @@ rm -rf out
 status=0
 # Absolute paths: the spreadsheet path (LibreOffice) does not take relative ones yet.
 here=$PWD
-for format in txt htm csv xls mdb dbf wk1; do
+for format in txt htm csv xls mdb dbf wk1 xlsx ods; do
   mkdir -p "out/$format"
   ./build/bin/tabulor "$here"/samples/*.* "$here"/build/samples/*.{xls,mdb,dbf} \
     "$format" "$here/out/$format" || status=$?

@@ -3,6 +3,7 @@
 // (output_settings.cpp) and Start with its run (start_run.cpp) have files of their own.
 #include "ui/main_dlg.h"
 
+#include <QAbstractItemView>
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
@@ -131,7 +132,11 @@ void CMainDlg::createControls() {
   for (const auto& filter : sourceFilters())
     filterCombo_->addItem(QString::fromLatin1(filter.comboText));
   QRect r = duRect(404, 2, 95, 0);
-  const int filterWidth = std::max(r.width(), filterCombo_->sizeHint().width());
+  // The box grows for a long entry only so far that it stays clear of the text beside it;
+  // its list is always wide enough for every entry.
+  filterCombo_->view()->setMinimumWidth(filterCombo_->sizeHint().width());
+  const int filterWidth =
+      std::max(r.width(), std::min(filterCombo_->sizeHint().width(), r.width() * 5 / 4));
   add(filterCombo_, IdFilterCombo,
       QRect(r.x() + r.width() - filterWidth, r.y(), filterWidth, ComboHeight));
 

@@ -57,11 +57,30 @@ void scanFolder(std::vector<std::string>& scannedPaths, const std::string& folde
   const std::string openFolder = prefix.empty() ? "." : prefix;
   if (mask.empty()) return;
 
+  // A filter of the file list may hold several masks separated by ";" ("*.XLS;*.XLSX"); a
+  // pattern typed or given on the command line is one mask, ";" and all.
+  std::vector<std::string> masks;
+  if (pattern.empty()) {
+    for (size_t start = 0; start <= mask.size();) {
+      size_t end = mask.find(';', start);
+      if (end == std::string::npos) end = mask.size();
+      if (end > start) masks.push_back(mask.substr(start, end - start));
+      start = end + 1;
+    }
+  } else {
+    masks.push_back(mask);
+  }
+  auto matchesAny = [&](const std::string& name) {
+    for (const std::string& m : masks)
+      if (matchesMask(name, m)) return true;
+    return false;
+  };
+
   DIR* dir = ::opendir(openFolder.c_str());
   if (!dir) return;
   while (const dirent* entry = ::readdir(dir)) {
     const std::string name = entry->d_name;
-    if (name == "." || name == ".." || !matchesMask(name, mask)) continue;
+    if (name == "." || name == ".." || !matchesAny(name)) continue;
     if (name.size() >= 3 && name.compare(name.size() - 3, 3, "Gi!") == 0) continue;
     if (isStagingName(name)) continue;  // a conversion's own files being written
     const std::string path = prefix + name;

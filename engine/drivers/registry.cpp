@@ -14,7 +14,9 @@
   X(dbase4)                \
   X(dbase5)                \
   X(html)                  \
-  X(lotus)
+  X(lotus)                 \
+  X(xlsx)                  \
+  X(ods)
 
 namespace tabulor {
 

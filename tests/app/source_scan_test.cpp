@@ -57,6 +57,17 @@ TEST(SourceScan, ListsMatchingFilesOfAFolder) {
   // Appends: callers empty the list first.
   scanFolder(found, dir.path(), "", "*.TXT");
   EXPECT_EQ(found.size(), 3u);
+
+  // A filter of several masks lists what any of them matches; a pattern is one mask.
+  writeFile(dir.file("new.xlsx"), "");
+  writeFile(dir.file("odd;name.xls"), "");
+  found.clear();
+  scanFolder(found, dir.path(), "", "*.XLS;*.XLSX");
+  EXPECT_EQ(sorted(found), sorted({dir.file("Book1.XLS"), dir.file("a.xls"),
+                                   dir.file("odd;name.xls"), dir.file("new.xlsx")}));
+  found.clear();
+  scanFolder(found, dir.path(), dir.file("odd;name.xls"), "*.XLS;*.XLSX");
+  EXPECT_EQ(found, std::vector<std::string>{dir.file("odd;name.xls")});
 }
 
 TEST(SourceScan, SkipsNamesEndingInGiBang) {

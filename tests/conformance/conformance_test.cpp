@@ -146,7 +146,8 @@ TEST_F(Conformance, EveryTargetWritesAndReadableOnesReadBackTheSameValues) {
 
 TEST_F(Conformance, DamagedFilesGiveErrorsAndDriversRefuseEachOthersFiles) {
   std::map<std::string, std::string> outputs;  // path -> connect of its own driver
-  for (TargetFormat format : {FormatCsv, FormatXls, FormatMdb, FormatDbase4}) {
+  for (TargetFormat format :
+       {FormatCsv, FormatXls, FormatMdb, FormatDbase4, FormatXlsx, FormatOds}) {
     const std::string out = dir.file("out/" + std::to_string(format));
     fs::create_directory(out);
     try {

@@ -15,7 +15,7 @@ TEST(Catalogue, KeywordsSelectFormats) {
       {"txt", FormatText},    {"htm", FormatHtml},   {"HTML", FormatHtml}, {"csv", FormatCsv},
       {"CSV", FormatCsv},     {"xls", FormatXls},    {"mdb", FormatMdb},   {"dbf", FormatDbase5},
       {"Wk1", FormatWk1},     {"wk3", std::nullopt}, {"", std::nullopt},   {"dbase", std::nullopt},
-      {" csv", std::nullopt},
+      {" csv", std::nullopt}, {"XLSX", FormatXlsx},  {"ods", FormatOds},
   };
   for (const auto& c : cases) EXPECT_EQ(formatFromKeyword(c.keyword), c.want) << c.keyword;
 }
@@ -26,7 +26,9 @@ TEST(Catalogue, ClassifiesSourcesByTheirLastFourCharacters) {
     SourceKind kind;
   } cases[] = {
       {"Book.XLS", SourceKind::SourceWorkbook},    {"book.xls", SourceKind::SourceWorkbook},
-      {"BOOK.Xls", SourceKind::SourceWorkbook},    {"a.xlsx", SourceKind::SourceOther},
+      {"BOOK.Xls", SourceKind::SourceWorkbook},    {"a.xlsx", SourceKind::SourceXlsx},
+      {"a.XLSX", SourceKind::SourceXlsx},          {"/d/b.Ods", SourceKind::SourceOds},
+      {".xlsx", SourceKind::SourceOther},          {"a.xlsm", SourceKind::SourceOther},
       {".xls", SourceKind::SourceOther},           {"x.xls", SourceKind::SourceWorkbook},
       {"/d/shop.MDB", SourceKind::SourceDatabase}, {"/d/a.txt", SourceKind::SourceText},
       {"/d/orders.csv", SourceKind::SourceCsv},    {"/d/t.DBF", SourceKind::SourceDbase},
@@ -36,6 +38,11 @@ TEST(Catalogue, ClassifiesSourcesByTheirLastFourCharacters) {
 
   EXPECT_STREQ(sourceOpenInfo(SourceKind::SourceWorkbook).connect, "Excel 8.0;");
   EXPECT_STREQ(sourceOpenInfo(SourceKind::SourceWorkbook).suffix, "$");
+  EXPECT_STREQ(sourceOpenInfo(SourceKind::SourceXlsx).connect, "Excel 12.0 Xml;");
+  EXPECT_STREQ(sourceOpenInfo(SourceKind::SourceOds).connect, "OpenDocument Spreadsheet;");
+  EXPECT_STREQ(sourceOpenInfo(SourceKind::SourceOds).suffix, "$");
+  EXPECT_EQ(baseName("/d/Book.XLSX"), "Book");
+  EXPECT_EQ(baseName("/d/Book.ods"), "Book");
   EXPECT_STREQ(sourceOpenInfo(SourceKind::SourceCsv).connect, "Text;");
   EXPECT_TRUE(sourceOpenInfo(SourceKind::SourceText).opensFolder);
   EXPECT_STREQ(sourceOpenInfo(SourceKind::SourceDbase).connect, "dBASE III;");
@@ -126,15 +133,18 @@ TEST(Catalogue, ComboTextsAndFilters) {
                          "dBaseIII (*.DBF)",
                          "dBaseIV (*.DBF)",
                          "dBASE 5.0 (*.DBF)",
-                         "Lotus 1-2-3 WKS and WK1 Lotus WK1 (*.WK1)"};
+                         "Lotus 1-2-3 WKS and WK1 Lotus WK1 (*.WK1)",
+                         "Excel Workbook (*.XLSX)",
+                         "OpenDocument Spreadsheet (*.ODS)"};
   for (int i = 0; i < TargetFormatCount; ++i) {
     EXPECT_EQ(targetFormats()[static_cast<size_t>(i)].format, i);
     EXPECT_STREQ(targetFormats()[static_cast<size_t>(i)].comboText, combo[i]);
   }
-  const char* patterns[] = {"*.XLS", "*.MDB", "*.TXT", "*.CSV", "*.DBF", "*.*"};
-  for (size_t i = 0; i < 6; ++i) EXPECT_STREQ(sourceFilters()[i].pattern, patterns[i]);
-  EXPECT_STREQ(sourceFilters()[0].comboText, "Excel Files(*.XLS)");
-  EXPECT_STREQ(sourceFilters()[5].comboText, "All Files (*.*)");
+  const char* patterns[] = {"*.XLS;*.XLSX", "*.MDB", "*.TXT", "*.CSV", "*.DBF", "*.ODS", "*.*"};
+  for (size_t i = 0; i < 7; ++i) EXPECT_STREQ(sourceFilters()[i].pattern, patterns[i]);
+  EXPECT_STREQ(sourceFilters()[0].comboText, "Excel Files(*.XLS;*.XLSX)");
+  EXPECT_STREQ(sourceFilters()[5].comboText, "OpenDocument Spreadsheets(*.ODS)");
+  EXPECT_STREQ(sourceFilters()[6].comboText, "All Files (*.*)");
 }
 
 }  // namespace

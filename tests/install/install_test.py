@@ -27,6 +27,8 @@ TARGETS = {
     "mdb": ["trade.mdb"],
     "dbf": [f"trade_{t}.dbf" for t in TABLES],
     "wk1": [f"trade_{t}.wk1" for t in TABLES],
+    "xlsx": ["trade.xlsx"],
+    "ods": ["trade.ods"],
 }
 
 
@@ -100,6 +102,9 @@ class InstalledConversion(unittest.TestCase):
         self.assertEqual(run(["mdb-tables", "-1", self.out("mdb", "trade.mdb")]).stdout.split(),
                          TABLES)
         self.assertEqual(xlrd.open_workbook(self.out("xls", "trade.xls")).sheet_names(), TABLES)
+        import openpyxl
+        self.assertEqual(openpyxl.load_workbook(self.out("xlsx", "trade.xlsx"),
+                                                read_only=True).sheetnames, TABLES)
         customers = list(dbfread.DBF(self.out("dbf", "trade_Customers.dbf")))
         _, want = expected_table("customers.csv")
         self.assertEqual([r["REMARKS"] or None for r in customers], [row[5] for row in want])
@@ -121,7 +126,9 @@ class DesktopFiles(unittest.TestCase):
         self.assertEqual(group["Categories"], "Office;Utility;")
         self.assertEqual(set(filter(None, group["MimeType"].split(";"))),
                          {"application/vnd.ms-excel", "application/vnd.ms-access",
-                          "application/x-dbf", "text/csv"})
+                          "application/x-dbf", "text/csv",
+                          "application/vnd.openxmlformats-officedocument.spreadsheetml.sheet",
+                          "application/vnd.oasis.opendocument.spreadsheet"})
         self.assertEqual(group["Icon"], "tabulor")
 
     def test_icons(self):
@@ -153,7 +160,7 @@ class DesktopFiles(unittest.TestCase):
         self.assertEqual(result.stderr, "")
         for needed in ("SYNOPSIS", "EXIT STATUS", "EXAMPLES", "--no-office", "--quiet",
                        "~/.config/Orvendi/Tabulor.conf", "txt", "htm", "html", "csv", "xls",
-                       "mdb", "dbf", "wk1"):
+                       "mdb", "dbf", "wk1", "xlsx", "ods"):
             self.assertIn(needed, result.stdout)
 
     def test_samples_of_every_kind(self):

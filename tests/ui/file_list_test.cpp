@@ -79,8 +79,8 @@ TEST(FileList, RowsInLowerCasedOrderThenSortedByColumn) {
 
   // A refill keeps the sort state but not the order.
   auto* filter = t.find<QComboBox>(IdFilterCombo);
-  filter->setCurrentIndex(5);
-  t->OnFilterChanged(5);
+  filter->setCurrentIndex(6);
+  t->OnFilterChanged(6);
   EXPECT_EQ(t->filterPattern(), "*.*");
   EXPECT_EQ(t.listNames(), (QStringList{"a.xls", "Book1.XLS", "c.XlS", "notes.txt"}));
   EXPECT_EQ(t->listSortColumn(), 2);

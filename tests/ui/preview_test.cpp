@@ -7,6 +7,7 @@
 #include <QStyleOptionButton>
 #include <QTreeWidgetItem>
 
+#include "engine/registry.h"
 #include "grid/grid_ctrl.h"
 #include "preview/preview_reader.h"
 #include "tests/ui/ui_test_support.h"
@@ -51,8 +52,8 @@ TEST(Preview, FileTheEngineCannotOpenLeavesTheTemplate) {
   writeFile(dir.file("broken.xls"), "not a workbook either");
   TestDialog t;
   auto* filter = t.find<QComboBox>(IdFilterCombo);
-  filter->setCurrentIndex(5);
-  t->OnFilterChanged(5);
+  filter->setCurrentIndex(6);
+  t->OnFilterChanged(6);
   t.browse(dir.path());
   ASSERT_EQ(t.listNames(), (QStringList{"broken.xls", "report.doc"}));
   for (int row = 0; row < 2; ++row) {
@@ -164,6 +165,46 @@ TEST(Preview, WorkbookSheetButtons) {
   EXPECT_TRUE(sheetButton(t, 2)->isChecked());
   EXPECT_EQ(sheetButton(t, 1)->text(), "Sheet1");
   EXPECT_EQ(gridRow(grid, 2), (QStringList{"2", "", "", "", "", ""}));
+}
+
+// .xlsx and .ods: listed by their filters, previewed, their sheets on the buttons.
+TEST(Preview, XlsxAndOdsSheetButtons) {
+  TempSettings settings;
+  TempDir dir;
+  TableSchema schema;
+  for (const char* name : {"id", "name", "price", "when", "fifth"})
+    schema.fields.push_back({name, VT_BSTR, 0, {}});
+  for (const char* driverName : {"Excel 12.0 Xml", "OpenDocument Spreadsheet"}) {
+    const Driver* driver = findDriver(driverName);
+    ASSERT_NE(driver, nullptr);
+    const std::string book = dir.file(driver == findDriver("Excel 12.0 Xml") ? "b.xlsx" : "b.ods");
+    for (const char* sheet : {"Jan", "My Feb"}) {
+      auto w = driver->createTable(book, sheet, schema);
+      w->appendRow({Variant::i4(1), Variant::text(std::string("row of ") + sheet), Variant::r8(2.5),
+                    Variant::null(), Variant::text("x")});
+      w->finish();
+    }
+  }
+  TestDialog t;
+  t.browse(dir.path());
+  ASSERT_EQ(t.listNames(), QStringList{"b.xlsx"});  // the Excel filter lists .xlsx
+  auto* filter = t.find<QComboBox>(IdFilterCombo);
+  for (int position : {0, 5}) {
+    filter->setCurrentIndex(position);
+    t->OnFilterChanged(position);
+    ASSERT_EQ(t.list()->topLevelItemCount(), 1);
+    t.list()->clearSelection();
+    t.list()->topLevelItem(0)->setSelected(true);
+    CGridCtrl* grid = t->previewGrid();
+    EXPECT_EQ(sheetButton(t, 1)->text(), "Jan");
+    EXPECT_EQ(sheetButton(t, 2)->text(), "My Feb");
+    EXPECT_EQ(gridRow(grid, 1), (QStringList{"1", "id", "name", "price", "when", ""}));
+    EXPECT_EQ(gridRow(grid, 2).mid(1, 3), (QStringList{"1", "row of Jan", "2.50"}));
+    sheetButton(t, 2)->click();
+    EXPECT_TRUE(sheetButton(t, 2)->isChecked());
+    EXPECT_EQ(gridRow(grid, 2).mid(1, 3), (QStringList{"1", "row of My Feb", "2.50"}));
+  }
+  EXPECT_EQ(t.listNames(), QStringList{"b.ods"});
 }
 
 TEST(Preview, AccessDatabaseTables) {

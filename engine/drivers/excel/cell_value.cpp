@@ -2,6 +2,9 @@
 #include "engine/drivers/excel/cell_value.h"
 
 #include <cmath>
+#include <cstdlib>
+
+#include "engine/variant.h"
 
 namespace tabulor::excel {
 
@@ -59,6 +62,24 @@ bool serialFromOleDate(double oleDate, double& serial) {
     serial = oleDate;
   }
   return true;
+}
+
+bool exactDouble(const std::string& text, double& out) {
+  char* end = nullptr;
+  out = std::strtod(text.c_str(), &end);
+  if (end == text.c_str() || *end != '\0' || !std::isfinite(out)) return false;
+  std::string back = doubleText(out);
+  auto canonical = [](std::string s) {
+    if (!s.empty() && s[0] == '+') s.erase(0, 1);
+    if (s.find('.') != std::string::npos && s.find('e') == std::string::npos &&
+        s.find('E') == std::string::npos) {
+      while (!s.empty() && s.back() == '0') s.pop_back();
+      if (!s.empty() && s.back() == '.') s.pop_back();
+    }
+    if (s == "-0") s = "0";
+    return s;
+  };
+  return canonical(text) == canonical(back);
 }
 
 }  // namespace tabulor::excel

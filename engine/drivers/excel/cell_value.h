@@ -37,4 +37,8 @@ bool oleDateFromSerial(double serial, bool date1904, double& oleDate);
 // cannot store those as dates) other than pure times of day (OLE dates in [0, 1)).
 bool serialFromOleDate(double oleDate, double& serial);
 
+// A decimal text ("12.50", "-3", "1e5") as a double, true only when the double gives the
+// same number back (numbers with more digits than a double holds stay text).
+bool exactDouble(const std::string& text, double& out);
+
 }  // namespace tabulor::excel

@@ -24,7 +24,8 @@ std::string toUtf8(const std::u16string& units) {
 
 }  // namespace
 
-std::string mendSheetName(const std::string& name, const std::vector<std::string>& existing) {
+std::string mendSheetName(const std::string& name, const std::vector<std::string>& existing,
+                          size_t maxUnits) {
   std::u16string units = utf8ToUnits(name);
   for (char16_t& u : units) {
     switch (u) {
@@ -44,7 +45,7 @@ std::string mendSheetName(const std::string& name, const std::vector<std::string
   if (!units.empty() && units.front() == '\'') units.front() = '_';
   if (!units.empty() && units.back() == '\'') units.back() = '_';
   if (units.empty()) units = u"Sheet";
-  units = cutUnits(units, MaxSheetNameUnits);
+  units = cutUnits(units, maxUnits);
   // Excel keeps "History" for its change-tracking sheet.
   if (equalsNoCase(toUtf8(units), "History")) units += u"_";
 
@@ -56,7 +57,7 @@ std::string mendSheetName(const std::string& name, const std::vector<std::string
   std::string result = toUtf8(units);
   for (int n = 2; taken(result); ++n) {
     std::u16string suffix = utf8ToUnits("_" + std::to_string(n));
-    result = toUtf8(cutUnits(units, MaxSheetNameUnits - suffix.size()) + suffix);
+    result = toUtf8(cutUnits(units, maxUnits - suffix.size()) + suffix);
   }
   return result;
 }

@@ -10,8 +10,9 @@ namespace tabulor::excel {
 inline constexpr size_t MaxSheetNameUnits = 31;
 
 // `name` mended to those rules: forbidden characters (and control characters) become "_",
-// an empty name becomes "Sheet", a long one is cut to 31 UTF-16 units, and a name taken
-// by one of `existing` gets "_2", "_3", ... (cut further to stay within 31).
-std::string mendSheetName(const std::string& name, const std::vector<std::string>& existing);
+// an empty name becomes "Sheet", a long one is cut to `maxUnits` UTF-16 units, and a name
+// taken by one of `existing` gets "_2", "_3", ... (cut further to stay within the length).
+std::string mendSheetName(const std::string& name, const std::vector<std::string>& existing,
+                          size_t maxUnits = MaxSheetNameUnits);
 
 }  // namespace tabulor::excel

@@ -1,0 +1,19 @@
+// The first pass of the xlsx reader: the bounding box of a worksheet's value cells from the
+// tags alone (the positions of <row> and <c> elements, and whether a cell has a <v> or <is>
+// child). The box holds every cell the reader takes for a value (a cell with an empty <v>
+// may widen it).
+#pragma once
+
+#include <gsf/gsf.h>
+
+#include <string>
+
+#include "engine/drivers/workbook/cell_table.h"
+
+namespace tabulor::xlsx {
+
+// Reads the part to its end. Throws EngineError(BadInput) naming `where` when the part
+// cannot be inflated.
+workbook::UsedRange scanCellRange(GsfInput* part, const std::string& where);
+
+}  // namespace tabulor::xlsx

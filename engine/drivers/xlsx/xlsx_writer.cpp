@@ -1,0 +1,350 @@
+// One statement's sheet through libxlsxwriter: checks, the sheets of an earlier statement
+// copied cell by cell, the header row, the records, and the rename into place.
+#include "engine/drivers/xlsx/xlsx_writer.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+#include <xlsxwriter.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+
+#include "engine/drivers/excel/cell_value.h"
+#include "engine/drivers/excel/sheet_names.h"
+#include "engine/drivers/workbook/zip_package.h"
+#include "engine/drivers/xlsx/ooxml_text.h"
+#include "engine/drivers/xlsx/sheet_cells.h"
+#include "engine/drivers/xlsx/styles.h"
+#include "engine/drivers/xlsx/workbook_parts.h"
+#include "engine/engine_error.h"
+#include "engine/file_names.h"
+#include "engine/text_codec.h"
+
+namespace tabulor::xlsx {
+
+namespace {
+
+constexpr int64_t WidthSampleRows = 200;
+
+std::string withThousands(int64_t n) {
+  std::string digits = std::to_string(n), out;
+  for (size_t i = 0; i < digits.size(); ++i) {
+    if (i > 0 && (digits.size() - i) % 3 == 0) out.push_back(',');
+    out.push_back(digits[i]);
+  }
+  return out;
+}
+
+// UTF-16 length of UTF-8 text, as Excel counts the characters of a cell.
+size_t utf16Length(std::string_view s) {
+  size_t n = 0;
+  for (unsigned char c : s) {
+    if ((c & 0xC0) != 0x80) ++n;
+    if ((c & 0xF8) == 0xF0) ++n;
+  }
+  return n;
+}
+
+// True when the workbook at `path` says this writer made it.
+bool writtenByUs(const workbook::ZipPackage& package) {
+  std::string core = package.readPart("docProps/core.xml");
+  return core.find(std::string(">") + WriterName + "</dc:creator>") != std::string::npos;
+}
+
+class XlsxTableWriter : public TableWriter {
+ public:
+  XlsxTableWriter(const std::string& database, const std::string& table, const TableSchema& schema)
+      : path_(database), table_(table) {
+    fileName_ = std::string(fileNameOf(path_));
+    if (schema.fields.size() > static_cast<size_t>(MaxColumns))
+      throw EngineError(ErrorKind::Limit,
+                        "Cannot write table " + table + " to " + fileName_ + ": it has " +
+                            withThousands(static_cast<int64_t>(schema.fields.size())) +
+                            " fields, and an Excel sheet holds at most 16,384 columns");
+    if (schema.rowCount > MaxDataRows)
+      throw EngineError(ErrorKind::Limit,
+                        "Cannot write table " + table + " to " + fileName_ + ": it has " +
+                            withThousands(schema.rowCount) +
+                            " records, and an Excel sheet holds at most 1,048,576 rows (the "
+                            "header row and 1,048,575 records)");
+    for (const FieldInfo& f : schema.fields) {
+      if (utf16Length(f.name) > MaxCellChars)
+        throw EngineError(ErrorKind::Limit, "Cannot write table " + table + " to " + fileName_ +
+                                                ": a field name is longer than the 32,767 "
+                                                "characters an Excel cell holds");
+      fieldNames_.push_back(f.name);
+    }
+    folder_ = path_.substr(0, path_.size() - fileName_.size());
+    if (folder_.empty()) folder_ = ".";
+    struct stat st;
+    if (::stat(folder_.c_str(), &st) != 0 || !S_ISDIR(st.st_mode) ||
+        ::access(folder_.c_str(), W_OK) != 0)
+      throw EngineError(ErrorKind::Io, "Cannot write " + path_ +
+                                           ": the folder does not exist or cannot be written");
+
+    std::vector<std::string> sheetNames;
+    if (::stat(path_.c_str(), &st) == 0) {
+      // A workbook from an earlier statement of this conversion: its sheets are kept.
+      try {
+        old_ = workbook::ZipPackage::open(path_);
+        oldParts_ = readWorkbookParts(*old_);
+      } catch (const EngineError& e) {
+        throw EngineError(ErrorKind::Exists,
+                          "Cannot add sheet " + table + " to " + path_ +
+                              ": the file exists and is not a workbook that can be added to (" +
+                              e.what() + ")");
+      }
+      if (!writtenByUs(*old_))
+        throw EngineError(ErrorKind::Exists,
+                          "Cannot add sheet " + table + " to " + path_ +
+                              ": the workbook exists and was not written by this program; "
+                              "delete it or choose another output folder");
+      for (const SheetPart& s : oldParts_.sheets) sheetNames.push_back(s.name);
+    }
+    sheetName_ = excel::mendSheetName(table, sheetNames);
+
+    tempPath_ =
+        folder_ + "/." + fileName_.substr(0, 200) + ".partial-" + std::to_string(::getpid());
+    lxw_workbook_options options = {};
+    options.constant_memory = LXW_TRUE;
+    // The rows wait in temporary files on the output's own disk, so that a full disk
+    // shows when they are written, not later.
+    options.tmpdir = folder_.data();
+    book_ = workbook_new_opt(tempPath_.c_str(), &options);
+    if (!book_) throw EngineError(ErrorKind::Io, "Cannot write " + path_ + ": out of memory");
+    lxw_doc_properties properties = {};
+    properties.author = const_cast<char*>(WriterName);
+    workbook_set_properties(book_, &properties);
+    dateFormat_ = workbook_add_format(book_);
+    format_set_num_format(dateFormat_, "yyyy\\-mm\\-dd");
+    dateTimeFormat_ = workbook_add_format(book_);
+    format_set_num_format(dateTimeFormat_, "yyyy\\-mm\\-dd\\ hh:mm:ss");
+    timeFormat_ = workbook_add_format(book_);
+    format_set_num_format(timeFormat_, "hh:mm:ss");
+
+    if (old_) copyOldSheets();
+
+    sheet_ = addSheet(sheetName_);
+    widths_.assign(fieldNames_.size(), 0);
+    for (size_t i = 0; i < fieldNames_.size(); ++i)
+      writeText(0, static_cast<lxw_col_t>(i), fieldNames_[i], true);
+  }
+
+  ~XlsxTableWriter() override {
+    if (book_) lxw_workbook_free(book_);
+    if (!tempPath_.empty() && !committed_) ::unlink(tempPath_.c_str());
+  }
+
+  void appendRow(const std::vector<Variant>& row) override {
+    if (records_ >= MaxDataRows)
+      throw EngineError(ErrorKind::Limit,
+                        "Cannot write record " + withThousands(records_ + 1) + " of table " +
+                            table_ + " to " + fileName_ +
+                            ": an Excel sheet holds at most 1,048,576 rows, the header row and "
+                            "1,048,575 records; nothing after record 1,048,575 would fit");
+    ++records_;
+    auto rowIndex = static_cast<lxw_row_t>(records_);
+    for (size_t i = 0; i < row.size() && i < fieldNames_.size(); ++i)
+      writeValue(rowIndex, static_cast<lxw_col_t>(i), row[i]);
+  }
+
+  void finish() override {
+    for (size_t i = 0; i < widths_.size(); ++i)
+      if (widths_[i] > 8)
+        worksheet_set_column(sheet_, static_cast<lxw_col_t>(i), static_cast<lxw_col_t>(i),
+                             std::min<double>(widths_[i] + 1, 61), nullptr);
+    // The rows wait in temporary files; a write that failed there (a full disk) would
+    // otherwise only show as a sheet cut short.
+    for (lxw_worksheet* ws : sheets_)
+      if (ws->optimize_tmpfile &&
+          (std::fflush(ws->optimize_tmpfile) != 0 || std::ferror(ws->optimize_tmpfile)))
+        throw EngineError(ErrorKind::Io, "Cannot write " + path_ +
+                                             ": the rows could not be written to a temporary "
+                                             "file (disk full?)");
+    lxw_error error = workbook_close(book_);
+    book_ = nullptr;  // closed and freed, whatever the result
+    if (error != LXW_NO_ERROR)
+      throw EngineError(ErrorKind::Io, "Cannot write " + path_ + ": " + lxw_strerror(error) +
+                                           (error == LXW_ERROR_ZIP_FILE_OPERATION ||
+                                                    error == LXW_ERROR_CREATING_XLSX_FILE
+                                                ? std::string(" (disk full, or larger than 4 GB?)")
+                                                : std::string()));
+    if (std::rename(tempPath_.c_str(), path_.c_str()) != 0)
+      throw EngineError(ErrorKind::Io, "Cannot write " + path_ +
+                                           ": the finished workbook cannot be renamed into place");
+    committed_ = true;
+  }
+
+ private:
+  lxw_worksheet* addSheet(const std::string& name) {
+    lxw_worksheet* ws = workbook_add_worksheet(book_, name.c_str());
+    if (!ws)
+      throw EngineError(ErrorKind::Io,
+                        "Cannot write " + path_ + ": sheet " + name + " cannot be added");
+    sheets_.push_back(ws);
+    return ws;
+  }
+
+  [[noreturn]] void writeFailed(lxw_error error) const {
+    throw EngineError(ErrorKind::Io, "Cannot write table " + table_ + " to " + fileName_ + ": " +
+                                         lxw_strerror(error));
+  }
+
+  // The sheets of the workbook written by an earlier statement, cell for cell.
+  void copyOldSheets() {
+    SheetContext ctx;
+    ctx.package = old_;
+    ctx.strings =
+        std::make_shared<SharedStrings>(readSharedStrings(*old_, oldParts_.sharedStringsPath));
+    ctx.dateStyles =
+        std::make_shared<std::vector<bool>>(readDateStyles(*old_, oldParts_.stylesPath));
+    ctx.date1904 = oldParts_.date1904;
+    for (const SheetPart& part : oldParts_.sheets) {
+      lxw_worksheet* ws = addSheet(part.name);
+      SheetCells cells(ctx, part.partPath, old_->name() + ", sheet " + part.name);
+      workbook::Cell cell;
+      std::string text;
+      while (cells.next(cell)) {
+        lxw_error error = LXW_NO_ERROR;
+        switch (cell.kind) {
+          case workbook::CellKind::Number:
+            error = worksheet_write_number(ws, cell.row, cell.col, cell.number, nullptr);
+            break;
+          case workbook::CellKind::Date:
+            error = writeDate(ws, cell.row, cell.col, cell.number);
+            break;
+          case workbook::CellKind::Bool:
+            error = worksheet_write_boolean(ws, cell.row, cell.col, cell.boolValue, nullptr);
+            break;
+          case workbook::CellKind::Text:
+          case workbook::CellKind::Error:
+            text = prepareText(cell.textView());
+            error = worksheet_write_string(ws, cell.row, cell.col, text.c_str(), nullptr);
+            break;
+          case workbook::CellKind::Empty:
+            break;
+        }
+        if (error != LXW_NO_ERROR) writeFailed(error);
+      }
+    }
+  }
+
+  // Text as libxlsxwriter takes it: a C string (a NUL character written as its escape),
+  // literal escapes made literal, and bytes that are not UTF-8 read as Windows-1252.
+  static std::string prepareText(std::string_view text) {
+    std::string valid = isValidUtf8(text) ? std::string(text) : utf8OrCp1252(text);
+    std::string out = escapeLiteralEscapes(valid);
+    if (out.find('\0') != std::string::npos) {
+      std::string withoutNul;
+      for (char c : out) {
+        if (c == '\0')
+          withoutNul += "_x0000_";
+        else
+          withoutNul += c;
+      }
+      out.swap(withoutNul);
+    }
+    return out;
+  }
+
+  lxw_error writeDate(lxw_worksheet* ws, lxw_row_t row, lxw_col_t col, double oleDate) {
+    double serial;
+    if (!excel::serialFromOleDate(oleDate, serial)) {
+      // Excel has no dates before 1900: kept as ISO text rather than lost.
+      std::string text = variantToText(Variant::oleDate(oleDate));
+      return worksheet_write_string(ws, row, col, text.c_str(), nullptr);
+    }
+    lxw_format* format = oleDate < 1                      ? timeFormat_
+                         : oleDate != std::floor(oleDate) ? dateTimeFormat_
+                                                          : dateFormat_;
+    return worksheet_write_number(ws, row, col, serial, format);
+  }
+
+  void noteWidth(lxw_col_t col, size_t chars) {
+    if (records_ <= WidthSampleRows && chars > widths_[col]) widths_[col] = chars;
+  }
+
+  void writeText(lxw_row_t row, lxw_col_t col, std::string_view text, bool header) {
+    size_t units = utf16Length(text);
+    if (units > MaxCellChars)
+      throw EngineError(
+          ErrorKind::Limit,
+          "Cannot write " +
+              (header ? std::string("the header") : "record " + withThousands(records_)) +
+              " of table " + table_ + " to " + fileName_ + ": field " + fieldNames_[col] +
+              " holds " + withThousands(static_cast<int64_t>(units)) +
+              " characters, and an Excel cell holds at most 32,767");
+    noteWidth(col, units);
+    text_ = prepareText(text);
+    lxw_error error = worksheet_write_string(sheet_, row, col, text_.c_str(), nullptr);
+    if (error != LXW_NO_ERROR) writeFailed(error);
+  }
+
+  void writeValue(lxw_row_t row, lxw_col_t col, const Variant& v) {
+    double d;
+    lxw_error error = LXW_NO_ERROR;
+    switch (v.vt) {
+      case VT_EMPTY:
+      case VT_NULL:
+        return;
+      case VT_BOOL:
+        error = worksheet_write_boolean(sheet_, row, col, v.boolVal != 0, nullptr);
+        noteWidth(col, 5);
+        break;
+      case VT_DATE:
+        error = writeDate(sheet_, row, col, v.date);
+        noteWidth(col, v.date != std::floor(v.date) && v.date >= 1 ? 19 : 10);
+        break;
+      case VT_BSTR:
+        writeText(row, col, v.str, false);
+        return;
+      case VT_I8:
+      case VT_UI8:
+      case VT_DECIMAL: {
+        // Numbers with more digits than a double holds stay exact as text.
+        std::string text = variantToText(v);
+        if (!excel::exactDouble(text, d)) {
+          writeText(row, col, text, false);
+          return;
+        }
+        error = worksheet_write_number(sheet_, row, col, d, nullptr);
+        noteWidth(col, text.size());
+        break;
+      }
+      default:
+        if (v.vt != VT_ERROR && variantToDouble(v, d) && std::isfinite(d)) {
+          error = worksheet_write_number(sheet_, row, col, d, nullptr);
+          if (records_ <= WidthSampleRows) noteWidth(col, shortestDouble(d).size());
+        } else {
+          writeText(row, col, variantToText(v), false);
+          return;
+        }
+        break;
+    }
+    if (error != LXW_NO_ERROR) writeFailed(error);
+  }
+
+  std::string path_, table_, fileName_, folder_, tempPath_, sheetName_;
+  std::vector<std::string> fieldNames_;
+  std::shared_ptr<workbook::ZipPackage> old_;
+  WorkbookParts oldParts_;
+  lxw_workbook* book_ = nullptr;
+  lxw_worksheet* sheet_ = nullptr;
+  std::vector<lxw_worksheet*> sheets_;
+  lxw_format *dateFormat_ = nullptr, *dateTimeFormat_ = nullptr, *timeFormat_ = nullptr;
+  std::vector<size_t> widths_;
+  std::string text_;
+  int64_t records_ = 0;
+  bool committed_ = false;
+};
+
+}  // namespace
+
+std::unique_ptr<TableWriter> createXlsxSheetWriter(const std::string& database,
+                                                   const std::string& table,
+                                                   const TableSchema& schema) {
+  return std::make_unique<XlsxTableWriter>(database, table, schema);
+}
+
+}  // namespace tabulor::xlsx
