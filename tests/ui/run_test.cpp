@@ -81,8 +81,9 @@ std::string rowsCsv(int count) {
 }
 
 void showAllFiles(TestDialog& t) {
-  t.find<QComboBox>(IdFilterCombo)->setCurrentIndex(5);
-  t->OnFilterChanged(5);
+  const int all = static_cast<int>(sourceFilters().size()) - 1;  // "All Files" comes last
+  t.find<QComboBox>(IdFilterCombo)->setCurrentIndex(all);
+  t->OnFilterChanged(all);
 }
 
 TEST(Run, WindowAnswersDuringARunAndRefusesASecondStart) {

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "engine/value_format.h"
 #include "engine/variant.h"
 
 namespace tabulor::excel {

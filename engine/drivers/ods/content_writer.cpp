@@ -8,6 +8,7 @@
 #include "engine/drivers/excel/cell_value.h"
 #include "engine/ole_date.h"
 #include "engine/text_codec.h"
+#include "engine/value_format.h"
 
 namespace tabulor::ods {
 
@@ -210,7 +211,7 @@ void ContentWriter::row(const std::vector<Variant>& values, size_t columns) {
           break;
         }
         buffer_ += "<table:table-cell office:value-type=\"float\" office:value=\"";
-        buffer_ += shortestDouble(d);
+        buffer_ += doubleText(d);
         buffer_ += "\"/>";
         break;
       }

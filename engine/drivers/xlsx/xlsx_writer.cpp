@@ -20,6 +20,7 @@
 #include "engine/engine_error.h"
 #include "engine/file_names.h"
 #include "engine/text_codec.h"
+#include "engine/value_format.h"
 
 namespace tabulor::xlsx {
 
@@ -315,7 +316,7 @@ class XlsxTableWriter : public TableWriter {
       default:
         if (v.vt != VT_ERROR && variantToDouble(v, d) && std::isfinite(d)) {
           error = worksheet_write_number(sheet_, row, col, d, nullptr);
-          if (records_ <= WidthSampleRows) noteWidth(col, shortestDouble(d).size());
+          if (records_ <= WidthSampleRows) noteWidth(col, doubleText(d).size());
         } else {
           writeText(row, col, variantToText(v), false);
           return;
