@@ -12,18 +12,19 @@ import time
 import unittest
 
 TABULOR = os.path.join(os.environ["TABULOR_BINARY_DIR"], "bin", "tabulor")
-TARGETS = ["txt", "htm", "csv", "xls", "mdb", "dbf", "wk1"]
-EXTENSION = {"txt": ".txt", "htm": ".htm", "csv": ".csv", "xls": ".xls", "mdb": ".mdb",
-             "dbf": ".dbf", "wk1": ".wk1"}
+TARGETS = ["txt", "htm", "csv", "xls", "mdb", "dbf", "wk1", "xlsx", "ods"]
+EXTENSION = {target: "." + target for target in TARGETS}
 ROWS, COLUMNS = 8000, 24  # within every target's limits (Lotus: 8,192 rows)
 
 
-def write_source(path, rows=ROWS, columns=COLUMNS, tag=""):
+def write_source(path, rows=ROWS, columns=COLUMNS, noise=False):
+    """A CSV table; with `noise`, texts that do not compress (for the zipped targets)."""
     with open(path, "w", newline="") as f:
         out = csv.writer(f)
         out.writerow([f"c{i}" for i in range(columns)])
         for r in range(rows):
-            out.writerow([r] + [f"{tag}text {r} {c}" for c in range(1, columns)])
+            out.writerow([r] + [os.urandom(8).hex() if noise else f"text {r} {c}"
+                                for c in range(1, columns)])
 
 
 class _Rows(html.parser.HTMLParser):
@@ -59,7 +60,11 @@ def data_rows(path):
         dump = subprocess.run(["mdb-export", path, tables[0]], capture_output=True, text=True,
                               check=True).stdout
         return len(list(csv.reader(dump.splitlines()))) - 1
-    if ext == ".wk1":
+    if ext == ".xlsx":
+        import openpyxl
+        book = openpyxl.load_workbook(path, read_only=True)
+        return sum(1 for _ in book.worksheets[0].iter_rows()) - 1
+    if ext in (".wk1", ".ods"):
         with tempfile.TemporaryDirectory() as work:
             out = os.path.join(work, "x.csv")
             subprocess.run(["ssconvert", path, out], capture_output=True, check=True)
@@ -148,7 +153,7 @@ class Safety(unittest.TestCase):
 
     def test_full_disk_reports_the_file_and_leaves_nothing(self):
         source = os.path.join(self.src, "big.csv")
-        write_source(source)
+        write_source(source, noise=True)
         for target in TARGETS:
             with self.subTest(target=target):
                 out = os.path.join(self.tmp, "full-" + target)

@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 
 #include "engine/drivers/excel/sheet_names.h"
 #include "engine/drivers/ods/content_writer.h"
@@ -15,6 +16,7 @@
 #include "engine/drivers/workbook/zip_package.h"
 #include "engine/engine_error.h"
 #include "engine/file_names.h"
+#include "engine/staging.h"
 
 namespace tabulor::ods {
 
@@ -114,17 +116,16 @@ class OdsTableWriter : public TableWriter {
     }
     sheetName_ = mendTableName(table, tableNames);
 
-    tempPath_ = folder + "/." + fileName_.substr(0, 200) + ".partial-" + std::to_string(::getpid());
+    staged_ = std::make_unique<StagedFile>(path_);
     workbook::initGsf();
-    // Written straight into the temporary file (libgsf's own file output would stage it
-    // again under a name of its own, which a failed statement could leave behind).
-    FILE* file = std::fopen(tempPath_.c_str(), "wb");
+    // Written straight into the staged file (libgsf's own file output would stage it again
+    // under a name of its own, which a failed statement could leave behind).
+    FILE* file = ::fdopen(::dup(staged_->fd()), "wb");
     if (!file)
-      throw EngineError(ErrorKind::Io, "Cannot write " + path_ + ": " + std::strerror(errno));
-    sink_.reset(gsf_output_stdio_new_FILE(tempPath_.c_str(), file, FALSE));
+      throw EngineError(ErrorKind::Io, "Cannot write " + path_ + ": " + systemReason(errno));
+    sink_.reset(gsf_output_stdio_new_FILE(staged_->stagingPath().c_str(), file, FALSE));
     if (!sink_) {
       std::fclose(file);
-      ::unlink(tempPath_.c_str());
       throw EngineError(ErrorKind::Io, "Cannot write " + path_ + ": the file cannot be started");
     }
     GError* err = nullptr;
@@ -155,7 +156,6 @@ class OdsTableWriter : public TableWriter {
     content_.reset();
     zip_.reset();
     sink_.reset();
-    if (!tempPath_.empty() && !committed_) ::unlink(tempPath_.c_str());
   }
 
   void appendRow(const std::vector<Variant>& row) override {
@@ -174,39 +174,45 @@ class OdsTableWriter : public TableWriter {
     xml_.endTable();
     xml_.buffer() += ContentFoot;
     drain(true);
+    errno = 0;
     bool ok = gsf_output_close(content_.get());
     ok = gsf_output_close(GSF_OUTPUT(zip_.get())) && ok;
     if (!gsf_output_is_closed(sink_.get())) ok = gsf_output_close(sink_.get()) && ok;
-    if (!ok) fail("the zip cannot be finished (disk full?)");
+    if (!ok) failWrite("the zip cannot be finished");
     content_.reset();
     zip_.reset();
     sink_.reset();
-    if (std::rename(tempPath_.c_str(), path_.c_str()) != 0)
-      throw EngineError(ErrorKind::Io, "Cannot write " + path_ +
-                                           ": the finished file cannot be renamed into place");
-    committed_ = true;
+    staged_->commit();
   }
 
  private:
   [[noreturn]] void fail(const std::string& why) const {
     throw EngineError(ErrorKind::Io, "Cannot write " + path_ + ": " + why);
   }
+  // A write that failed, with the system's reason where the failing call left one (callers
+  // clear errno before the calls they check).
+  [[noreturn]] void failWrite(const std::string& what) const {
+    const int error = errno;
+    fail(what + ": " + (error ? systemReason(error) : std::string("the disk may be full")));
+  }
 
   void smallPart(GsfOutfile* folder, const char* name, const std::string& text,
                  GsfZipCompressionMethod method) {
+    errno = 0;
     GPtr<GsfOutput> part(
         gsf_outfile_new_child_full(folder, name, FALSE, "compression-level", method, nullptr));
     if (!part ||
         !gsf_output_write(part.get(), text.size(), reinterpret_cast<const guint8*>(text.data())) ||
         !gsf_output_close(part.get()))
-      fail("the zip cannot be written (disk full?)");
+      failWrite("the zip cannot be written");
   }
 
   void write(std::string_view bytes) {
     for (size_t at = 0; at < bytes.size(); at += FlushBytes) {
       size_t n = std::min(bytes.size() - at, FlushBytes);
+      errno = 0;
       if (!gsf_output_write(content_.get(), n, reinterpret_cast<const guint8*>(bytes.data() + at)))
-        fail("content.xml cannot be written (disk full?)");
+        failWrite("content.xml cannot be written");
     }
   }
 
@@ -241,7 +247,8 @@ class OdsTableWriter : public TableWriter {
     if (tail_ != ContentFoot) fail("its content.xml does not end as this program ends it");
   }
 
-  std::string path_, table_, fileName_, tempPath_, sheetName_, tail_;
+  std::string path_, table_, fileName_, sheetName_, tail_;
+  std::unique_ptr<StagedFile> staged_;
   std::vector<std::string> fieldNames_;
   std::shared_ptr<workbook::ZipPackage> old_;
   GPtr<GsfOutput> sink_;
@@ -249,7 +256,6 @@ class OdsTableWriter : public TableWriter {
   GPtr<GsfOutput> content_;
   ContentWriter xml_;
   int64_t records_ = 0;
-  bool committed_ = false;
 };
 
 }  // namespace

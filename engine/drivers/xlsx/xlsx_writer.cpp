@@ -7,8 +7,10 @@
 #include <xlsxwriter.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
+#include <memory>
 
 #include "engine/drivers/excel/cell_value.h"
 #include "engine/drivers/excel/sheet_names.h"
@@ -19,6 +21,7 @@
 #include "engine/drivers/xlsx/workbook_parts.h"
 #include "engine/engine_error.h"
 #include "engine/file_names.h"
+#include "engine/staging.h"
 #include "engine/text_codec.h"
 #include "engine/value_format.h"
 
@@ -105,14 +108,13 @@ class XlsxTableWriter : public TableWriter {
     }
     sheetName_ = excel::mendSheetName(table, sheetNames);
 
-    tempPath_ =
-        folder_ + "/." + fileName_.substr(0, 200) + ".partial-" + std::to_string(::getpid());
+    staged_ = std::make_unique<StagedFile>(path_);
     lxw_workbook_options options = {};
     options.constant_memory = LXW_TRUE;
     // The rows wait in temporary files on the output's own disk, so that a full disk
     // shows when they are written, not later.
     options.tmpdir = folder_.data();
-    book_ = workbook_new_opt(tempPath_.c_str(), &options);
+    book_ = workbook_new_opt(staged_->stagingPath().c_str(), &options);
     if (!book_) throw EngineError(ErrorKind::Io, "Cannot write " + path_ + ": out of memory");
     lxw_doc_properties properties = {};
     properties.author = const_cast<char*>(WriterName);
@@ -134,7 +136,6 @@ class XlsxTableWriter : public TableWriter {
 
   ~XlsxTableWriter() override {
     if (book_) lxw_workbook_free(book_);
-    if (!tempPath_.empty() && !committed_) ::unlink(tempPath_.c_str());
   }
 
   void appendRow(const std::vector<Variant>& row) override {
@@ -157,24 +158,24 @@ class XlsxTableWriter : public TableWriter {
                              std::min<double>(widths_[i] + 1, 61), nullptr);
     // The rows wait in temporary files; a write that failed there (a full disk) would
     // otherwise only show as a sheet cut short.
-    for (lxw_worksheet* ws : sheets_)
-      if (ws->optimize_tmpfile &&
-          (std::fflush(ws->optimize_tmpfile) != 0 || std::ferror(ws->optimize_tmpfile)))
-        throw EngineError(ErrorKind::Io, "Cannot write " + path_ +
-                                             ": the rows could not be written to a temporary "
-                                             "file (disk full?)");
+    for (lxw_worksheet* ws : sheets_) {
+      if (!ws->optimize_tmpfile) continue;
+      errno = 0;
+      if (std::fflush(ws->optimize_tmpfile) != 0 || std::ferror(ws->optimize_tmpfile))
+        throw EngineError(ErrorKind::Io,
+                          "Cannot write " + path_ + ": " +
+                              (errno ? systemReason(errno)
+                                     : std::string("a temporary file of its rows was cut short")));
+    }
+    errno = 0;
     lxw_error error = workbook_close(book_);
+    const int closeErrno = errno;
     book_ = nullptr;  // closed and freed, whatever the result
     if (error != LXW_NO_ERROR)
       throw EngineError(ErrorKind::Io, "Cannot write " + path_ + ": " + lxw_strerror(error) +
-                                           (error == LXW_ERROR_ZIP_FILE_OPERATION ||
-                                                    error == LXW_ERROR_CREATING_XLSX_FILE
-                                                ? std::string(" (disk full, or larger than 4 GB?)")
-                                                : std::string()));
-    if (std::rename(tempPath_.c_str(), path_.c_str()) != 0)
-      throw EngineError(ErrorKind::Io, "Cannot write " + path_ +
-                                           ": the finished workbook cannot be renamed into place");
-    committed_ = true;
+                                           (closeErrno ? " (" + systemReason(closeErrno) + ")"
+                                                       : std::string(" (larger than 4 GB?)")));
+    staged_->commit();
   }
 
  private:
@@ -326,7 +327,8 @@ class XlsxTableWriter : public TableWriter {
     if (error != LXW_NO_ERROR) writeFailed(error);
   }
 
-  std::string path_, table_, fileName_, folder_, tempPath_, sheetName_;
+  std::string path_, table_, fileName_, folder_, sheetName_;
+  std::unique_ptr<StagedFile> staged_;
   std::vector<std::string> fieldNames_;
   std::shared_ptr<workbook::ZipPackage> old_;
   WorkbookParts oldParts_;
@@ -337,7 +339,6 @@ class XlsxTableWriter : public TableWriter {
   std::vector<size_t> widths_;
   std::string text_;
   int64_t records_ = 0;
-  bool committed_ = false;
 };
 
 }  // namespace
