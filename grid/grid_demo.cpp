@@ -3,6 +3,7 @@
 // a selected block) with the switches asked for; two of them started with --editable
 // --drag-drop exchange cells by dragging. With a PNG name it renders the grid off-screen
 // to that file and exits (docs/grid.png: QT_QPA_PLATFORM=offscreen grid_demo docs/grid.png).
+// --print-on-exit lets a test read the cells from outside: see printCells.
 #include <QApplication>
 #include <QImage>
 #include <QPixmap>
@@ -19,7 +20,8 @@ using namespace tabulor;
 namespace {
 
 const char Usage[] =
-    "usage: grid_demo [--rows N] [--cols N] [--editable] [--list-mode] [--drag-drop] [PNG]\n";
+    "usage: grid_demo [--rows N] [--cols N] [--editable] [--list-mode] [--drag-drop]\n"
+    "                 [--print-on-exit] [PNG]\n";
 
 struct Options {
   int rows = 30;
@@ -27,6 +29,7 @@ struct Options {
   bool editable = false;
   bool listMode = false;
   bool dragDrop = false;
+  bool printOnExit = false;
   const char* png = nullptr;
 };
 
@@ -58,6 +61,8 @@ bool parseOptions(int argc, char** argv, Options* options) {
       options->listMode = true;
     } else if (std::strcmp(arg, "--drag-drop") == 0) {
       options->dragDrop = true;
+    } else if (std::strcmp(arg, "--print-on-exit") == 0) {
+      options->printOnExit = true;
     } else if (std::strcmp(arg, "--help") == 0) {
       std::fputs(Usage, stdout);
       std::exit(0);
@@ -115,6 +120,40 @@ void fill(CGridCtrl& grid, int rows, int cols) {
   grid.SetFocusCell(3, 2);
 }
 
+// With --print-on-exit, once the window is closed the program writes every cell (headers
+// included) to stdout before it ends: one line per row, a TAB between columns, and in
+// the texts a backslash, TAB, LF or CR written as \\, \t, \n, \r so a line is always a row.
+void printCells(CGridCtrl& grid) {
+  QString out;
+  for (int rowIdx = 0; rowIdx < grid.GetRowCount(); ++rowIdx) {
+    for (int colIdx = 0; colIdx < grid.GetColumnCount(); ++colIdx) {
+      if (colIdx) out += QLatin1Char('\t');
+      for (const QChar ch : grid.GetItemText(rowIdx, colIdx)) {
+        switch (ch.unicode()) {
+          case '\\':
+            out += QLatin1String("\\\\");
+            break;
+          case '\t':
+            out += QLatin1String("\\t");
+            break;
+          case '\n':
+            out += QLatin1String("\\n");
+            break;
+          case '\r':
+            out += QLatin1String("\\r");
+            break;
+          default:
+            out += ch;
+        }
+      }
+    }
+    out += QLatin1Char('\n');
+  }
+  const QByteArray bytes = out.toUtf8();
+  std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stdout);
+  std::fflush(stdout);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -151,5 +190,7 @@ int main(int argc, char** argv) {
   window.resize(600, 400);
   window.show();
   grid->setFocus();
-  return app.exec();
+  const int status = app.exec();
+  if (options.printOnExit) printCells(*grid);
+  return status;
 }
