@@ -323,8 +323,10 @@ class CGridCtrl : public QAbstractScrollArea {
   virtual void CutSelectedText();
   // The selection as tab-separated text (TAB between columns, LF between rows, a blank for
   // a selected empty cell), as new mime data the caller owns; null with nothing selected.
+  // Beside the text the data carries the exact cells in GridCellsMimeType.
   virtual QMimeData* CopyTextFromGrid();
-  // Writes the text of `data` into the grid from `cell` on; false when `cell` is not an
+  // Writes `data` into the grid from `cell` on: the exact cells where it carries
+  // GridCellsMimeType, else its text split into fields; false when `cell` is not an
   // editable cell or `data` holds no text.
   virtual bool PasteTextToGrid(CellPos cell, const QMimeData* data);
   virtual void OnEditCut();
@@ -383,6 +385,29 @@ class CGridCtrl : public QAbstractScrollArea {
   void PreSubclassWindow();
 
  private:
+  friend class GridDropTarget;
+  // The texts of pasted data, in paste order, each placed relative to the cell the paste
+  // starts at; rows from `rowLimit` on are left out, and moreBelow says whether one of them
+  // held a non-empty text.
+  struct PasteField {
+    int rowOffset, colOffset;
+    QString text;
+  };
+  struct PasteFields {
+    std::vector<PasteField> fields;
+    bool moreBelow = false;
+  };
+  // The exact cells where `data` carries GridCellsMimeType, else its text split into lines
+  // and fields.
+  static PasteFields pasteFields(const QMimeData* data, int rowLimit);
+  // Whether pasting `fields` at `anchor` puts every non-empty text into a cell: none falls
+  // outside the grid or on a read-only cell (whose texts a paste leaves out).
+  bool fieldsLandWhole(const PasteFields& fields, CellPos anchor) const;
+  // The same for the drag over lastDragOverCell, read from its data once per drag and
+  // worked out once per cell. A move empties the source cells, so a drop that cannot take
+  // all of them answers with a copy.
+  bool dropLandsWhole(const QMimeData* data);
+  void forgetDragFields();
   void invalidateAll();
   // Sends gridCommand; queued after a release.
   Q_INVOKABLE void emitCommand();
@@ -494,6 +519,11 @@ class CGridCtrl : public QAbstractScrollArea {
   // Wheel distance not yet turned into whole lines (in 1/120 of a line) or pages.
   int wheelRemainder = 0;
   QPointer<InPlaceEdit> inPlaceEdit;
+  // The texts of the drag over the grid (dropLandsWhole), and the cell they were last
+  // checked for with the answer.
+  std::optional<PasteFields> dragFields;
+  CellPos dragFieldsCheckedAt;
+  bool dragFieldsLandWhole = false;
 };
 
 }  // namespace tabulor

@@ -150,6 +150,12 @@ inline constexpr unsigned DROPEFFECT_NONE = 0;
 inline constexpr unsigned DROPEFFECT_COPY = 1;
 inline constexpr unsigned DROPEFFECT_MOVE = 2;
 
+// The grid's own clipboard and drag format, offered beside text/plain: the selection's
+// bounding block as a UTF-8 JSON array of rows, each an array holding a cell's exact text,
+// or null for a cell that is not selected. Grids paste it cell for cell, so texts with a
+// TAB, comma, line break or outer blanks and the gaps of a Ctrl selection arrive unchanged.
+inline constexpr char GridCellsMimeType[] = "application/x-tabulor-grid-cells";
+
 // Edit commands a host can route to the grid (CGridCtrl::OnCommand).
 inline constexpr int ID_EDIT_COPY = 57634;
 inline constexpr int ID_EDIT_CUT = 57635;

@@ -1,7 +1,8 @@
 // Clipboard and drag-and-drop of the grid on real widgets: the exact text of a copy, the
-// paste tokenising (TAB, comma, LF, CR LF, trimming, overflow), cut, the refusals of a
-// read-only grid, the command states, the drop target driven by Qt's drag events, and drags
-// out of a grid into another grid or itself.
+// paste tokenising (TAB, comma, LF, CR LF, trimming, overflow), the grid's own cell format
+// carrying cells unchanged between grids, cut, the refusals of a read-only grid, the command
+// states, the drop target driven by Qt's drag events (a move that cannot land whole turns
+// into a copy), and drags out of a grid into another grid or itself.
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -197,6 +198,74 @@ TEST(GridPaste, FromTheClipboardAtTheFocusOrTheTopLeftCell) {
   EXPECT_EQ(grid->GetItemText(5, 6), "q");
 }
 
+// ---- The grid's own cell format: cells copied from one grid arrive in another exactly.
+
+TEST(GridCellFormat, CopiedCellsPasteUnchanged) {
+  struct Case {
+    const char* name;
+    std::function<void(CGridCtrl&)> select;  // in the source grid, with (2, 2) and (2, 3) set
+    std::vector<Cell> expect;                // in the target grid, pasted at (5, 5)
+  };
+  const Case cases[] = {
+      {"a comma, a TAB, a line break and outer blanks stay inside their cells",
+       [](CGridCtrl& g) {
+         clickCell(g, 2, 2);
+         clickCell(g, 2, 3, Qt::ShiftModifier);
+       },
+       {{5, 5, "Smith, John\tJr."}, {5, 6, "  two\nlines "}, {5, 7, "5.7"}, {6, 5, "6.5"}}},
+      {"a selected empty cell empties its target; quotes and backslashes survive",
+       [](CGridCtrl& g) {
+         g.SetItemText(2, 2, "");
+         g.SetItemText(2, 3, QStringLiteral("\"q\" \\ Größe €"));
+         clickCell(g, 2, 2);
+         clickCell(g, 2, 3, Qt::ShiftModifier);
+       },
+       {{5, 5, ""}, {5, 6, QStringLiteral("\"q\" \\ Größe €")}}},
+      {"the gaps of a Ctrl selection leave their target cells alone",
+       [](CGridCtrl& g) {
+         clickCell(g, 2, 2);
+         clickCell(g, 3, 4, Qt::ControlModifier);
+       },
+       {{5, 5, "Smith, John\tJr."}, {5, 6, "5.6"}, {5, 7, "5.7"}, {6, 5, "6.5"}, {6, 7, "3.4"}}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    auto source = makeUniformGrid(400, 200, 20, 12, true);
+    source->SetItemText(2, 2, "Smith, John\tJr.");
+    source->SetItemText(2, 3, "  two\nlines ");
+    c.select(*source);
+    std::unique_ptr<QMimeData> data(source->CopyTextFromGrid());
+    ASSERT_TRUE(data);
+    auto target = makeUniformGrid(400, 200, 20, 12, true);
+    EXPECT_TRUE(target->PasteTextToGrid({5, 5}, data.get()));
+    for (const Cell& cell : c.expect)
+      EXPECT_EQ(target->GetItemText(cell.row, cell.col), cell.text) << cell.row << "," << cell.col;
+  }
+}
+
+TEST(GridCellFormat, TheClipboardCarriesThemAndBadCellDataFallsBackToText) {
+  auto source = makeUniformGrid(400, 200, 20, 12, true);
+  source->SetItemText(2, 2, "1,5");
+  clickCell(*source, 2, 2);
+  QTest::keyClick(source.get(), Qt::Key_C, Qt::ControlModifier);
+  auto target = makeUniformGrid(400, 200, 20, 12, true);
+  clickCell(*target, 4, 4);
+  QTest::keyClick(target.get(), Qt::Key_V, Qt::ControlModifier);
+  EXPECT_EQ(target->GetItemText(4, 4), "1,5");
+  EXPECT_EQ(target->GetItemText(4, 5), "4.5");
+
+  // Cell data that is no array of rows counts as absent: the text is pasted.
+  for (const char* bad : {"{", "{\"a\": 1}", "\"x\""}) {
+    SCOPED_TRACE(bad);
+    QMimeData data;
+    data.setText("x\ty");
+    data.setData(GridCellsMimeType, bad);
+    EXPECT_TRUE(target->PasteTextToGrid({7, 7}, &data));
+    EXPECT_EQ(target->GetItemText(7, 7), "x");
+    EXPECT_EQ(target->GetItemText(7, 8), "y");
+  }
+}
+
 // ---- Cut and the command states.
 
 TEST(GridCut, EmptiesTheEditableSelectedCells) {
@@ -336,6 +405,48 @@ TEST(GridDrop, EffectsAndRefusals) {
   }
 }
 
+TEST(GridDrop, AMoveThatCannotLandWholeIsACopy) {
+  // The source empties its cells after a move, so a drop that leaves texts out copies.
+  struct Case {
+    const char* name;
+    QString text;
+    int row, col;
+    Qt::DropAction action;
+  };
+  const Case cases[] = {
+      {"everything lands", "p\tq\nr\ts", 18, 10, Qt::MoveAction},
+      {"a text beyond the last column", "p\tq\tr", 3, 10, Qt::CopyAction},
+      {"a line below the last row", "p\nq\nr", 18, 2, Qt::CopyAction},
+      {"a line far below, after empty ones", "p\n\n\n\n\n\nq", 18, 2, Qt::CopyAction},
+      {"a text on a read-only cell", "p\tq", 5, 4, Qt::CopyAction},
+      {"only blanks fall outside", "p\t \n \t ", 19, 11, Qt::MoveAction},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    auto grid = dropGrid();
+    grid->SetItemState(5, 5, CellReadOnly);
+    auto data = textData(c.text);
+    const QPoint at = cellCentre(*grid, c.row, c.col);
+    sendDrag(*grid, QEvent::DragEnter, at, data.get());
+    const DropResult over = sendDrag(*grid, QEvent::DragMove, at, data.get());
+    EXPECT_TRUE(over.accepted);
+    EXPECT_EQ(over.action, c.action);
+    const DropResult drop = sendDrag(*grid, QEvent::Drop, at, data.get());
+    EXPECT_TRUE(drop.accepted);
+    EXPECT_EQ(drop.action, c.action);
+    EXPECT_EQ(grid->GetItemText(c.row, c.col), "p");
+  }
+
+  // The answer follows the cell under the pointer within one drag.
+  auto grid = dropGrid();
+  auto data = textData("p\tq");
+  sendDrag(*grid, QEvent::DragEnter, cellCentre(*grid, 3, 11), data.get());
+  EXPECT_EQ(sendDrag(*grid, QEvent::DragMove, cellCentre(*grid, 3, 11), data.get()).action,
+            Qt::CopyAction);
+  EXPECT_EQ(sendDrag(*grid, QEvent::DragMove, cellCentre(*grid, 3, 10), data.get()).action,
+            Qt::MoveAction);
+}
+
 TEST(GridDrop, OneCellIsHighlightedAtATime) {
   auto grid = dropGrid();
   grid->SetItemState(5, 5, CellReadOnly);
@@ -443,11 +554,13 @@ TEST(GridDrag, BetweenGridsAndWithinOne) {
     bool sameGrid;
     Qt::KeyboardModifiers modifiers;
     bool sourceKept;
+    int dropCol = 5;
   };
   const Case cases[] = {
       {"a move to another grid empties the source cells", false, {}, false},
       {"a copy to another grid keeps them", false, Qt::ControlModifier, true},
       {"a move within the grid pastes at the drop cell and empties the rest", true, {}, false},
+      {"a move that runs off the other grid's edge keeps them", false, {}, true, 11},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -455,7 +568,7 @@ TEST(GridDrag, BetweenGridsAndWithinOne) {
     auto other = dropGrid();
     CGridCtrl& target = c.sameGrid ? *source : *other;
     source->target = &target;
-    source->dropAt = {5, 5};
+    source->dropAt = {5, c.dropCol};
     source->modifiers = c.modifiers;
     test::focusGrid(*source);
     prepareDrag(*source);
@@ -464,8 +577,9 @@ TEST(GridDrag, BetweenGridsAndWithinOne) {
 
     EXPECT_EQ(source->modeDuringDrag, MouseDragging);
     EXPECT_EQ(source->mouseMode, MouseNothing);
-    EXPECT_EQ(target.GetItemText(5, 5), "s2.2");
-    EXPECT_EQ(target.GetItemText(5, 6), "s2.3");
+    EXPECT_EQ(target.GetItemText(5, c.dropCol), "s2.2");
+    if (c.dropCol + 1 < target.GetColumnCount())
+      EXPECT_EQ(target.GetItemText(5, c.dropCol + 1), "s2.3");
     EXPECT_EQ(source->GetItemText(2, 2), c.sourceKept ? "s2.2" : "");
     EXPECT_EQ(source->GetItemText(2, 3), c.sourceKept ? "s2.3" : "");
   }
