@@ -1,8 +1,10 @@
 """Drag-and-drop between two grid_demo programs on a real X server (Xvfb), with real pointer
 and key events: a selected range dragged from one window to the other is moved, or copied
 with Ctrl; a header refuses the drop and Escape cancels the drag (both grids unchanged); a
-drag within one grid moves the cells there; and the cells dragged over can be dragged back.
-The cells are read from what each demo prints when its window is closed (--print-on-exit)."""
+drag within one grid moves the cells there; a move that runs off the target's edge leaves
+the source whole; typed texts with a comma and non-ASCII letters arrive unchanged; and the
+cells dragged over can be dragged back. The cells are read from what each demo prints when
+its window is closed (--print-on-exit)."""
 import os
 import sys
 import unittest
@@ -128,9 +130,11 @@ class DragBetweenDemos(unittest.TestCase):
         cls.base = baseline()
         assert len(cls.base) == ROWS and all(len(row) == COLS for row in cls.base), cls.base
 
-    def moved_block(self, to):
-        """The source block's texts at the cells from `to` on."""
-        return {(to[0] + r - 2, to[1] + c - 2): self.base[r][c] for r, c in SOURCE_BLOCK}
+    def moved_block(self, to, texts=None):
+        """The source block's texts at the cells from `to` on, as far as the grid reaches."""
+        texts = texts or self.base
+        block = {(to[0] + r - 2, to[1] + c - 2): texts[r][c] for r, c in SOURCE_BLOCK}
+        return {(r, c): t for (r, c), t in block.items() if r < ROWS and c < COLS}
 
     def test_dragging_a_range(self):
         emptied = {cell: "" for cell in SOURCE_BLOCK}
@@ -145,6 +149,8 @@ class DragBetweenDemos(unittest.TestCase):
             ("a drag within the grid moves the cells there", "A", (6, 4), None, "move"),
             ("a move onto an overlapping block keeps what it pasted", "A", (3, 3), None,
              "move"),
+            ("a move that runs off the other grid's edge copies what fits", "B", (6, 5), None,
+             "copy"),
         ]
         for name, target, drop, keys, effect in cases:
             with self.subTest(name):
@@ -164,6 +170,20 @@ class DragBetweenDemos(unittest.TestCase):
                     expected[target] = with_cells(expected[target], pasted)
                 self.assertEqual(cells["B"], expected["B"], "grid B")
                 self.assertEqual(cells["A"], expected["A"], "grid A")
+
+    def test_typed_texts_arrive_unchanged(self):
+        # Typing on the focused cell opens its editor; Return ends it.
+        typed = "Smith, Größe €"
+        demos = Demos()
+        demos.click("A", (2, 2))
+        SESSION.xdotool("type", "--delay", 40, typed)
+        SESSION.xdotool("key", "Return", "sleep", 0.3)
+        demos.select("A", (2, 2), (3, 3))
+        demos.drag("A", (2, 2), "B", (6, 4))
+        cells = demos.close(self)
+        source = with_cells(self.base, {(2, 2): typed})
+        self.assertEqual(cells["B"], with_cells(self.base, self.moved_block((6, 4), source)))
+        self.assertEqual(cells["A"], with_cells(self.base, {cell: "" for cell in SOURCE_BLOCK}))
 
     def test_cells_dragged_over_can_be_dragged_back(self):
         demos = Demos()
