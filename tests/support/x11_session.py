@@ -20,9 +20,13 @@ class Unavailable(Exception):
     pass
 
 
-def run_or_skip(main):
-    """Runs main(session) with a fresh session; exits SKIP when there can be none."""
+def run_or_skip(main, tools=()):
+    """Runs main(session) with a fresh session; exits SKIP when there can be none. `tools`:
+    further (program, Debian package) pairs the test needs."""
     try:
+        for tool, package in tools:
+            if not shutil.which(tool):
+                raise Unavailable(f"{tool} is not installed (Debian package {package})")
         session = X11Session()
     except Unavailable as why:
         print(f"SKIP: no X server for this test: {why}", flush=True)

@@ -70,4 +70,4 @@ def main(session):
 
 
 if __name__ == "__main__":
-    sys.exit(run_or_skip(main))
+    sys.exit(run_or_skip(main, tools=[("xclip", "xclip")]))
