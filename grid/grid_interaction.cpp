@@ -584,7 +584,10 @@ void CGridCtrl::OnMouseMove(Qt::MouseButtons buttons, QPoint point) {
         showSizingBar(QRect(point.x(), 0, 2, height));
         break;
       case MousePrepareDrag:
-        OnBeginDrag();
+        // A click whose hand shook a pixel is still a click: the drag starts once the
+        // pointer is the platform's drag distance away from the press.
+        if ((point - leftClickDownPoint).manhattanLength() >= QApplication::startDragDistance())
+          OnBeginDrag();
         break;
       default:
         break;

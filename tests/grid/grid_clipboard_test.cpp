@@ -484,13 +484,27 @@ void prepareDrag(CGridCtrl& grid) {
   ASSERT_EQ(grid.mouseMode, MousePrepareDrag);
 }
 
-TEST(GridDrag, ReleaseWithoutMovingClearsTheSelection) {
-  auto grid = dropGrid();
-  prepareDrag(*grid);
-  QTest::mouseRelease(grid->viewport(), Qt::LeftButton, {}, cellCentre(*grid, 2, 2));
-  EXPECT_EQ(grid->mouseMode, MouseNothing);
-  EXPECT_EQ(grid->GetSelectedCount(), 0);
-  EXPECT_EQ(grid->GetFocusCell(), (CellPos{-1, -1}));
+TEST(GridDrag, AClickThatMovesLessThanTheDragDistanceStaysAClick) {
+  // The release of a press on a selected cell that started no drag clears the selection;
+  // a hand that shook by a few pixels starts no drag.
+  const int distance = QApplication::startDragDistance();
+  ASSERT_GT(distance, 1);
+  for (const QPoint shake : {QPoint(0, 0), QPoint(1, 0), QPoint(distance - 1, 0),
+                             QPoint(distance / 2, (distance - 1) / 2)}) {
+    SCOPED_TRACE(testing::Message() << shake.x() << "," << shake.y());
+    auto grid = dropGrid();
+    prepareDrag(*grid);
+    NotifyLog log(*grid);
+    const QPoint at = cellCentre(*grid, 2, 2) + shake;
+    QTest::mouseMove(grid->viewport(), at);
+    EXPECT_EQ(grid->mouseMode, MousePrepareDrag);
+    QTest::mouseRelease(grid->viewport(), Qt::LeftButton, {}, at);
+    EXPECT_EQ(grid->mouseMode, MouseNothing);
+    EXPECT_EQ(grid->GetSelectedCount(), 0);
+    EXPECT_EQ(grid->GetFocusCell(), (CellPos{-1, -1}));
+    for (const test::Notification& n : log.events) EXPECT_NE(n.code, LVN_BEGINDRAG);
+    EXPECT_EQ(grid->GetItemText(2, 3), "2.3");
+  }
 }
 
 TEST(GridDrag, AMoveStartsTheDragAndANoEffectDragKeepsTheCells) {
