@@ -135,14 +135,20 @@ bool fuzzNamesOne(const uint8_t* data, size_t size, std::string* failure) {
                                " is not safe in its turn");
     if (fileNameOf(joinPath(outdir, safe)) != safe)
       return fail(failure, "joinPath(" + quoted(outdir) + ", " + quoted(safe) + ") loses the name");
+    // Numbered names differ from each other (one may equal the name itself, which the
+    // caller has taken already), so numbering on finds a free name.
+    std::vector<std::string> numbered;
     for (int n : {2, 10, 123456}) {
-      const std::string numbered = numberedFileName(safe, n);
-      if (std::string why = fileNameFault(numbered, valid); !why.empty())
+      const std::string candidate = numberedFileName(safe, n);
+      if (std::string why = fileNameFault(candidate, valid); !why.empty())
         return fail(failure, "numberedFileName(" + quoted(safe) + ", " + std::to_string(n) +
-                                 ") = " + quoted(numbered) + " " + why);
-      if (numbered == safe || safeFileName(numbered) != numbered)
+                                 ") = " + quoted(candidate) + " " + why);
+      bool repeated = false;
+      for (const std::string& earlier : numbered) repeated = repeated || candidate == earlier;
+      if (repeated || safeFileName(candidate) != candidate)
         return fail(failure, "numberedFileName(" + quoted(safe) + ", " + std::to_string(n) +
-                                 ") = " + quoted(numbered) + " is not a new safe name");
+                                 ") = " + quoted(candidate) + " is not a new safe name");
+      numbered.push_back(candidate);
     }
   }
 

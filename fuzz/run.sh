@@ -4,11 +4,13 @@
 # SECONDS (default 60) from its seed corpus (fuzz/<target>_corpus) and seeds made from the
 # shared fixtures. New inputs go to build-fuzz/<target>-corpus; a crashing input is written
 # to build-fuzz/. Keep each finding, once fixed, in fuzz/<target>_corpus.
-#   usage: fuzz/run.sh [text|dbase|excel|jet|names] [SECONDS]
+#   usage: fuzz/run.sh [text|dbase|excel|jet|names] [SECONDS [LIBFUZZER-OPTION...]]
+# (for example -fork=1 -ignore_crashes=1 to collect every finding of a run, not the first)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 reader="${1:-text}"
 seconds="${2:-60}"
+shift $(($# < 2 ? $# : 2))
 fixtures=../shared/fixtures
 case "$reader" in
   text | dbase | excel | jet) target="${reader}_reader_fuzz" max_len=400000 ;;
@@ -58,4 +60,4 @@ PY
 fi
 cd build-fuzz
 exec "./bin/$target" -max_total_time="$seconds" -max_len="$max_len" -timeout=10 \
-  -rss_limit_mb=2048 -print_final_stats=1 "${reader}-corpus" "${reader}-seeds"
+  -rss_limit_mb=2048 -print_final_stats=1 "$@" "${reader}-corpus" "${reader}-seeds"
