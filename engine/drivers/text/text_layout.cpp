@@ -13,9 +13,12 @@ namespace tabulor {
 namespace {
 
 // Field counts of the records of `sample` split with `delimiter` (quotes as CsvScanner).
+// `quotesBroken` tells whether a quoted field ends elsewhere than at a delimiter or a line
+// end, or (in a complete sample) never ends: quoting that this delimiter misreads.
 std::vector<size_t> fieldCounts(std::string_view sample, char delimiter, bool complete,
-                                size_t maxRecords) {
+                                size_t maxRecords, bool& quotesBroken) {
   std::vector<size_t> counts;
+  quotesBroken = false;
   size_t i = 0, n = sample.size();
   while (i < n && counts.size() < maxRecords) {
     size_t fields = 1, recordStart = i;
@@ -34,8 +37,13 @@ std::vector<size_t> fieldCounts(std::string_view sample, char delimiter, bool co
           }
           ++i;
         }
-        if (i >= n) break;
+        if (i >= n) {
+          quotesBroken = quotesBroken || complete;
+          break;
+        }
         ++i;
+        if (i < n && sample[i] != delimiter && sample[i] != '\r' && sample[i] != '\n')
+          quotesBroken = true;
         continue;
       }
       char c = sample[i];
@@ -104,15 +112,22 @@ char detectDelimiter(std::string_view sample, bool complete) {
   const char candidates[] = {',', '\t', ';'};
   char best = ',';
   size_t bestConsistent = 0;
+  bool bestBroken = true;
   for (char candidate : candidates) {
-    auto counts = fieldCounts(sample, candidate, complete, 20);
+    bool broken = false;
+    auto counts = fieldCounts(sample, candidate, complete, 20, broken);
     if (counts.empty() || counts[0] < 2) continue;
     size_t consistent = static_cast<size_t>(std::count(counts.begin(), counts.end(), counts[0]));
-    // Ties go to the earlier candidate, not to the one with more fields: in a comma file
-    // whose text fields hold as many ";" on every line, the comma is still the delimiter.
-    if (consistent > bestConsistent) {
+    // A delimiter that reads every quoted field whole beats one that misreads the quoting
+    // (a quoted field with line breaks and tabs, read with TAB, falls apart into short
+    // records that agree with each other more often than the one true record agrees with
+    // itself). Ties go to the earlier candidate, not to the one with more fields: in a
+    // comma file whose text fields hold as many ";" on every line, the comma is still the
+    // delimiter.
+    if ((bestBroken && !broken) || (broken == bestBroken && consistent > bestConsistent)) {
       best = candidate;
       bestConsistent = consistent;
+      bestBroken = broken;
     }
   }
   return best;
