@@ -204,9 +204,10 @@ TEST(TextReader, DelimiterDetection) {
       {"single\nvalue\n", ','},
       {"", ','},
       {"a,b\n1,2\n3;4;5;6", ','},
-      // One record whose quoted fields hold tabs and line breaks: TAB would cut it into
-      // three records of two fields each.
+      // One record whose quoted fields hold tabs, ";" and line breaks: TAB or ";" would
+      // cut it into records of two fields each, which agree with each other.
       {"\"x\ty\",\"1\t2\n3\t4\n5\t6\"\n", ','},
+      {"a,\"b;1\",\"c\nd\",e;f\n", ','},
   };
   for (const auto& c : cases) EXPECT_EQ(detectDelimiter(c.sample, true), c.delimiter) << c.sample;
 }
