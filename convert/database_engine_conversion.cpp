@@ -85,16 +85,6 @@ struct PlannedTable {
   std::string source, target, fileName;
 };
 
-// `fileName` with "_<n>" before its extension, its stem cut so the name stays a valid one.
-std::string numberedFileName(const std::string& fileName, int n) {
-  const std::string ext(extensionOf(fileName));
-  const std::string suffix = "_" + std::to_string(n);
-  std::string stem = fileName.substr(0, fileName.size() - ext.size());
-  size_t keep = std::min(stem.size(), 255 - ext.size() - suffix.size());
-  while (keep > 0 && (static_cast<unsigned char>(stem[keep]) & 0xC0) == 0x80) --keep;
-  return stem.substr(0, keep) + suffix + ext;
-}
-
 // Names every kept table's output. Output names within one source stay distinct: a later
 // table whose output would be an earlier table's gets "_2", "_3", ... (on its name in a
 // workbook or database target, on its file name otherwise). A table listed twice under one

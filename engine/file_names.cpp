@@ -12,6 +12,26 @@
 
 namespace tabulor {
 
+namespace {
+
+// The extension a cut keeps: a long one (".csv" followed by many bytes) is part of the name.
+std::string_view keptExtension(std::string_view name) {
+  std::string_view ext = extensionOf(name);
+  return ext.size() > 16 ? std::string_view() : ext;
+}
+
+// The first `keep` bytes of `s`, up to three fewer where the cut would split a UTF-8
+// character (bytes that are no UTF-8 are cut where they stand, never all of them).
+std::string_view cutAtCharacter(std::string_view s, size_t keep) {
+  if (keep >= s.size()) return s;
+  for (size_t back = 0; back <= 3 && back < keep; ++back)
+    if ((static_cast<unsigned char>(s[keep - back]) & 0xC0) != 0x80)
+      return s.substr(0, keep - back);
+  return s.substr(0, keep);
+}
+
+}  // namespace
+
 std::string safeFileName(std::string_view table) {
   std::string name;
   name.reserve(table.size());
@@ -21,13 +41,18 @@ std::string safeFileName(std::string_view table) {
   }
   if (name.empty() || name == "." || name == "..") name = "_" + name;
   if (name.size() > 255) {
-    std::string ext(extensionOf(name));
-    if (ext.size() > 16) ext.clear();
-    size_t keep = 255 - ext.size();
-    while (keep > 0 && (static_cast<unsigned char>(name[keep]) & 0xC0) == 0x80) --keep;
-    name = name.substr(0, keep) + ext;
+    std::string ext(keptExtension(name));
+    name = std::string(cutAtCharacter(name, 255 - ext.size())) + ext;
   }
   return name;
+}
+
+std::string numberedFileName(std::string_view fileName, int n) {
+  const std::string_view ext = keptExtension(fileName);
+  const std::string suffix = "_" + std::to_string(n);
+  const std::string_view stem = fileName.substr(0, fileName.size() - ext.size());
+  return std::string(cutAtCharacter(stem, 255 - ext.size() - suffix.size())) + suffix +
+         std::string(ext);
 }
 
 std::string joinPath(std::string_view folder, std::string_view name) {

@@ -12,6 +12,10 @@ namespace tabulor {
 // leaves the folder it is joined to.
 std::string safeFileName(std::string_view tableName);
 
+// `fileName` (one made by safeFileName) with "_<n>" before its extension, cut on a character
+// boundary so that it stays within 255 bytes.
+std::string numberedFileName(std::string_view fileName, int n);
+
 // folder + "/" + name (no "/" doubled; an empty folder gives "/name", the root).
 std::string joinPath(std::string_view folder, std::string_view name);
 

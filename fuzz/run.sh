@@ -1,24 +1,28 @@
 #!/usr/bin/env bash
-# Builds one reader's fuzz target with clang, libFuzzer, AddressSanitizer and
-# UndefinedBehaviorSanitizer into build-fuzz/, then fuzzes it for SECONDS (default 60) from
-# its seed corpus (fuzz/<reader>_corpus) and seeds made from the shared fixtures. New
-# inputs go to build-fuzz/<reader>-corpus; a crashing input is written to build-fuzz/.
-#   usage: fuzz/run.sh [text|dbase|excel|jet|xlsx|ods] [SECONDS]
+# Builds one fuzz target (a reader's, or the name handling's) with clang, libFuzzer,
+# AddressSanitizer and UndefinedBehaviorSanitizer into build-fuzz/, then fuzzes it for
+# SECONDS (default 60) from its seed corpus (fuzz/<target>_corpus) and seeds made from the
+# shared fixtures. New inputs go to build-fuzz/<target>-corpus; a crashing input is written
+# to build-fuzz/. Keep each finding, once fixed, in fuzz/<target>_corpus.
+#   usage: fuzz/run.sh [text|dbase|excel|jet|xlsx|ods|names] [SECONDS [LIBFUZZER-OPTION...]]
+# (for example -fork=1 -ignore_crashes=1 to collect every finding of a run, not the first)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 reader="${1:-text}"
 seconds="${2:-60}"
+shift $(($# < 2 ? $# : 2))
 fixtures=../shared/fixtures
 case "$reader" in
-  text | dbase | excel | jet | xlsx | ods) ;;
-  *) echo "usage: fuzz/run.sh [text|dbase|excel|jet|xlsx|ods] [SECONDS]" >&2; exit 2 ;;
+  text | dbase | excel | jet | xlsx | ods) target="${reader}_reader_fuzz" max_len=400000 ;;
+  names) target=names_fuzz max_len=4096 ;;
+  *) echo "usage: fuzz/run.sh [text|dbase|excel|jet|xlsx|ods|names] [SECONDS]" >&2; exit 2 ;;
 esac
 flags="-fsanitize=address,undefined,fuzzer-no-link -fno-sanitize-recover=undefined -fno-omit-frame-pointer"
 CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DTABULOR_FUZZ=ON -DTABULOR_TESTS=OFF \
   -DCMAKE_C_FLAGS="$flags" -DCMAKE_CXX_FLAGS="$flags" \
   -DCMAKE_EXE_LINKER_FLAGS="-fsanitize=address,undefined" >/dev/null
-cmake --build build-fuzz --target "${reader}_reader_fuzz"
+cmake --build build-fuzz -j2 --target "$target"
 
 corpus="build-fuzz/${reader}-corpus"
 seeds="build-fuzz/${reader}-seeds"
@@ -27,7 +31,11 @@ mkdir -p "$corpus" "$seeds"
 if [ -d "$fixtures" ]; then
   case "$reader" in
     text) cp -n "$fixtures"/csv/* "$seeds"/ ;;
-    excel) cp -n "$fixtures"/xls/* "$seeds"/ ;;
+    excel)
+      # The target reads a mode byte first: each workbook whole, and its bare workbook stream.
+      cmake --build build-fuzz -j2 --target excel_seeds
+      build-fuzz/bin/excel_seeds "$seeds" "$fixtures"/xls/* "$fixtures"/malformed/*
+      ;;
     jet) cp -n "$fixtures"/mdb/* "$seeds"/ ;;
     dbase)
       # Each input: a memo-file kind byte, the .dbf length, the .dbf, its memo file.
@@ -51,5 +59,5 @@ PY
   esac
 fi
 cd build-fuzz
-exec "./bin/${reader}_reader_fuzz" -max_total_time="$seconds" -max_len=400000 -timeout=10 \
-  -rss_limit_mb=2048 -print_final_stats=1 "${reader}-corpus" "${reader}-seeds"
+exec "./bin/$target" -max_total_time="$seconds" -max_len="$max_len" -timeout=10 \
+  -rss_limit_mb=2048 -print_final_stats=1 "$@" "${reader}-corpus" "${reader}-seeds"

@@ -32,6 +32,27 @@ TEST(FileNames, SafeFileNameStaysInsideTheFolder) {
   EXPECT_EQ(cut.size() % 2, 0u) << "cut inside a character";
 }
 
+// Every cut name stays one file name of at most 255 bytes: bytes that are not UTF-8 (a
+// Latin-1 file name) are cut where they stand, and a long "extension" is cut like a name.
+TEST(FileNames, CutAndNumberedNamesStayWithinTheLimit) {
+  const std::string latin1(300, '\xB1');
+  EXPECT_EQ(safeFileName(latin1).size(), 255u);
+  EXPECT_EQ(numberedFileName("orders.csv", 2), "orders_2.csv");
+
+  struct Case {
+    std::string name, ends;
+  } cases[] = {
+      {std::string(251, 'x') + ".csv", "x_12.csv"},
+      {"x." + std::string(253, 'e'), "e_12"},
+      {"x" + std::string(254, '\xB1'), "\xB1_12"},
+  };
+  for (const Case& c : cases) {
+    const std::string numbered = numberedFileName(c.name, 12);
+    EXPECT_LE(numbered.size(), 255u) << c.name;
+    EXPECT_EQ(numbered.substr(numbered.size() - c.ends.size()), c.ends) << c.name;
+  }
+}
+
 TEST(FileNames, PathParts) {
   EXPECT_EQ(joinPath("/out", "a.csv"), "/out/a.csv");
   EXPECT_EQ(joinPath("/out/", "a.csv"), "/out/a.csv");

@@ -1,6 +1,7 @@
-// A short, deterministic run of the Excel fuzz target inside the test suite: the fixture
-// workbooks (whole, and as bare workbook streams), the malformed files, and a few
-// thousand random mutations of their records. The fuzz target itself runs under libFuzzer
+// A short, deterministic run of the Excel fuzz target inside the test suite: its seeds
+// (fuzz/excel_corpus, findings of earlier runs), the fixture workbooks (whole, and as bare
+// workbook streams), the malformed files, and a few thousand random mutations of their
+// records. The fuzz target itself runs under libFuzzer
 // when built with -DTABULOR_FUZZ=ON.
 #include <gtest/gtest.h>
 
@@ -23,6 +24,11 @@ void check(const std::string& input) {
 }
 
 TEST(ExcelFuzzSmoke, SeedsAndMutationsReadOrFailCleanlyAndRoundTrip) {
+  const std::string seeds = sourceDir() + "/fuzz/excel_corpus/";
+  for (const std::string& name : listFolder(seeds)) {
+    SCOPED_TRACE(name);
+    check(readFile(seeds + name));
+  }
   TABULOR_REQUIRE_FIXTURES();
   std::vector<std::string> files, streams;
   for (const char* folder : {"/xls", "/malformed"})

@@ -195,11 +195,19 @@ TEST(TextReader, DelimiterDetection) {
     const char* sample;
     char delimiter;
   } cases[] = {
-      {"a,b,c\n1,2,3\n", ','},         {"a\tb\n1\t2\n", '\t'},
-      {"a;b;c\n1,5;2,5;3\n", ';'},     {"name,desc\nx,hello; world\ny,a;b;c\n", ','},
-      {"\"a;b\",c\n\"1;2\",3\n", ','}, {"a\tb\n\"x,y\"\t\"z,w\"\n", '\t'},
-      {"single\nvalue\n", ','},        {"", ','},
+      {"a,b,c\n1,2,3\n", ','},
+      {"a\tb\n1\t2\n", '\t'},
+      {"a;b;c\n1,5;2,5;3\n", ';'},
+      {"name,desc\nx,hello; world\ny,a;b;c\n", ','},
+      {"\"a;b\",c\n\"1;2\",3\n", ','},
+      {"a\tb\n\"x,y\"\t\"z,w\"\n", '\t'},
+      {"single\nvalue\n", ','},
+      {"", ','},
       {"a,b\n1,2\n3;4;5;6", ','},
+      // One record whose quoted fields hold tabs, ";" and line breaks: TAB or ";" would
+      // cut it into records of two fields each, which agree with each other.
+      {"\"x\ty\",\"1\t2\n3\t4\n5\t6\"\n", ','},
+      {"a,\"b;1\",\"c\nd\",e;f\n", ','},
   };
   for (const auto& c : cases) EXPECT_EQ(detectDelimiter(c.sample, true), c.delimiter) << c.sample;
 }

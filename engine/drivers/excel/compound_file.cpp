@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstring>
 #include <fstream>
+#include <iterator>
 #include <memory>
 
 #include "engine/engine_error.h"
@@ -181,15 +182,46 @@ WorkbookStream readFromInput(GsfInput* input, const std::string& name) {
   return out;
 }
 
+// The root directory entry may have no siblings. libgsf reads the siblings of a damaged
+// file's root entry and then drops them without freeing them, so they are cleared before it
+// sees the file: its reading is the same, as it never uses them.
+constexpr uint8_t NoSiblings[8] = {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
+
+// Where the root entry's two sibling numbers lie, found as libgsf finds them (the first
+// sector of the directory, after the 512-byte header); 0 when the header gives no place.
+uint64_t rootSiblingsOffset(std::string_view header) {
+  if (header.size() < 512) return 0;
+  auto u16 = [&](size_t at) {
+    return static_cast<uint32_t>(static_cast<uint8_t>(header[at]) |
+                                 static_cast<uint8_t>(header[at + 1]) << 8);
+  };
+  const uint32_t shift = u16(30);
+  const uint32_t start = u16(48) | u16(50) << 16;
+  if (shift < 6 || shift >= 31) return 0;  // refused by libgsf before it reads entries
+  return 512 + (static_cast<uint64_t>(start) << shift) + 68;
+}
+
+WorkbookStream readFromMemory(std::string_view bytes, const std::string& name) {
+  std::string mended;
+  const uint64_t siblings = rootSiblingsOffset(bytes);
+  if (siblings > 0 && siblings + 8 <= bytes.size() &&
+      std::memcmp(bytes.data() + siblings, NoSiblings, 8) != 0) {
+    mended.assign(bytes);
+    std::memcpy(mended.data() + siblings, NoSiblings, 8);
+    bytes = mended;
+  }
+  GPtr<GsfInput> input(gsf_input_memory_new(reinterpret_cast<const guint8*>(bytes.data()),
+                                            static_cast<gsf_off_t>(bytes.size()), FALSE));
+  return readFromInput(input.get(), name);
+}
+
 }  // namespace
 
 WorkbookStream readWorkbookStreamFromMemory(std::string_view bytes, const std::string& name) {
   if (bytes.size() < 8 || std::memcmp(bytes.data(), OleSignature, 8) != 0)
     refuseNonOle(bytes.substr(0, 4096), name);
   initGsf();
-  GPtr<GsfInput> input(gsf_input_memory_new(reinterpret_cast<const guint8*>(bytes.data()),
-                                            static_cast<gsf_off_t>(bytes.size()), FALSE));
-  return readFromInput(input.get(), name);
+  return readFromMemory(bytes, name);
 }
 
 WorkbookStream readWorkbookStream(const std::string& path) {
@@ -199,8 +231,20 @@ WorkbookStream readWorkbookStream(const std::string& path) {
   file.read(head.data(), static_cast<std::streamsize>(head.size()));
   head.resize(static_cast<size_t>(file.gcount()));
   if (head.size() < 8 || std::memcmp(head.data(), OleSignature, 8) != 0) refuseNonOle(head, path);
-  file.close();
   initGsf();
+  // A file whose root entry has siblings is read from memory, where they can be cleared.
+  if (const uint64_t siblings = rootSiblingsOffset(head); siblings > 0) {
+    char found[8] = {};
+    file.clear();
+    file.seekg(static_cast<std::streamoff>(siblings));
+    if (file.read(found, 8) && std::memcmp(found, NoSiblings, 8) != 0) {
+      file.seekg(0);
+      std::string bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+      if (file.bad()) throw EngineError(ErrorKind::Io, "Cannot read " + path);
+      return readFromMemory(bytes, path);
+    }
+  }
+  file.close();
   GError* err = nullptr;
   GPtr<GsfInput> input(gsf_input_stdio_new(path.c_str(), &err));
   if (!input) {

@@ -42,10 +42,11 @@ std::string mendSheetName(const std::string& name, const std::vector<std::string
         if (u < 0x20 || u == 0x7F) u = '_';
     }
   }
-  if (!units.empty() && units.front() == '\'') units.front() = '_';
-  if (!units.empty() && units.back() == '\'') units.back() = '_';
   if (units.empty()) units = u"Sheet";
+  // Cut first: the cut can leave an apostrophe at the end.
   units = cutUnits(units, maxUnits);
+  if (units.front() == '\'') units.front() = '_';
+  if (units.back() == '\'') units.back() = '_';
   // Excel keeps "History" for its change-tracking sheet.
   if (equalsNoCase(toUtf8(units), "History")) units += u"_";
 

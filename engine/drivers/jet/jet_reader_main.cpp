@@ -10,6 +10,17 @@
 #include "engine/drivers/jet/mdb_reader.h"
 #include "engine/drivers/jet/reader_protocol.h"
 
+// The sanitizers' shadow memory takes terabytes of address space, so a build under one could
+// not start with the address-space limit below.
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+#define TABULOR_SHADOW_MEMORY 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer) || __has_feature(memory_sanitizer) || \
+    __has_feature(thread_sanitizer)
+#define TABULOR_SHADOW_MEMORY 1
+#endif
+#endif
+
 using namespace tabulor;
 using namespace tabulor::jet;
 
@@ -17,8 +28,10 @@ int main(int argc, char** argv) {
   // A damaged file must not fill the disk with a core dump or take all memory.
   rlimit none{0, 0};
   setrlimit(RLIMIT_CORE, &none);
+#ifndef TABULOR_SHADOW_MEMORY
   rlimit memory{rlim_t(6) << 30, rlim_t(6) << 30};
   setrlimit(RLIMIT_AS, &memory);
+#endif
   signal(SIGPIPE, SIG_DFL);
 
   MessageWriter out(1);

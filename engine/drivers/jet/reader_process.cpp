@@ -8,6 +8,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -56,22 +57,41 @@ ReaderProcess::ReaderProcess(const std::string& file, const std::vector<std::str
 }
 
 ReaderProcess::~ReaderProcess() {
-  stop();
+  stop(false);
 }
 
-void ReaderProcess::stop() {
+namespace {
+
+// Whether `pid` ended (and was reaped) within `milliseconds`.
+bool endsWithin(pid_t pid, int milliseconds) {
+  for (int waited = 0, step = 1;; waited += step, step = std::min(step * 2, 50)) {
+    pid_t done = ::waitpid(pid, nullptr, WNOHANG);
+    if (done == pid || (done < 0 && errno != EINTR)) return true;
+    if (waited >= milliseconds) return false;
+    ::usleep(static_cast<useconds_t>(step) * 1000);
+  }
+}
+
+}  // namespace
+
+void ReaderProcess::stop(bool now) {
   if (fd_ >= 0) ::close(fd_);
   fd_ = -1;
   if (pid_ > 0) {
-    ::kill(pid_, SIGKILL);
-    while (::waitpid(pid_, nullptr, 0) < 0 && errno == EINTR) {
+    // A helper that has sent its answer ends by itself, and one that is still sending ends
+    // at its next write into the closed pipe: it is killed only when it does neither (or at
+    // once when it is known to be stuck), so that it is never cut off in its own exit.
+    if (now || !endsWithin(pid_, ReaderExitMilliseconds)) {
+      ::kill(pid_, SIGKILL);
+      while (::waitpid(pid_, nullptr, 0) < 0 && errno == EINTR) {
+      }
     }
   }
   pid_ = -1;
 }
 
 void ReaderProcess::failDamaged(const std::string& why) {
-  stop();
+  stop(true);
   throw EngineError(ErrorKind::BadInput, file_ + " is damaged: " + why);
 }
 

@@ -16,6 +16,8 @@ namespace tabulor::jet {
 
 // Seconds the helper may stay silent before the file is declared damaged.
 inline constexpr int ReaderTimeoutSeconds = 5;
+// Milliseconds a helper that is no longer read from may take to end before it is killed.
+inline constexpr int ReaderExitMilliseconds = 2000;
 
 class ReaderProcess {
  public:
@@ -31,7 +33,8 @@ class ReaderProcess {
  private:
   void fill(std::string& buffer);
   [[noreturn]] void failDamaged(const std::string& why);
-  void stop();
+  // Closes the pipe and reaps the helper; `now` kills it without waiting for it to end.
+  void stop(bool now);
 
   std::string file_;
   pid_t pid_ = -1;

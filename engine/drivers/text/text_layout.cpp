@@ -13,13 +13,17 @@ namespace tabulor {
 namespace {
 
 // Field counts of the records of `sample` split with `delimiter` (quotes as CsvScanner).
+// `quotingMisread` tells whether this delimiter misreads the quoting of those records: a
+// quoted field that ends elsewhere than at a delimiter or a line end (or, in a complete
+// sample, never ends), or a quote inside a field that is not quoted.
 std::vector<size_t> fieldCounts(std::string_view sample, char delimiter, bool complete,
-                                size_t maxRecords) {
+                                size_t maxRecords, bool& quotingMisread) {
   std::vector<size_t> counts;
+  quotingMisread = false;
   size_t i = 0, n = sample.size();
   while (i < n && counts.size() < maxRecords) {
     size_t fields = 1, recordStart = i;
-    bool ended = false;
+    bool ended = false, misread = false;
     while (i < n) {
       if (sample[i] == '"' && (i == recordStart || sample[i - 1] == delimiter)) {
         // Quoted field: to the closing quote (a doubled quote stays inside).
@@ -34,8 +38,13 @@ std::vector<size_t> fieldCounts(std::string_view sample, char delimiter, bool co
           }
           ++i;
         }
-        if (i >= n) break;
+        if (i >= n) {
+          misread = true;
+          break;
+        }
         ++i;
+        if (i < n && sample[i] != delimiter && sample[i] != '\r' && sample[i] != '\n')
+          misread = true;
         continue;
       }
       char c = sample[i];
@@ -45,10 +54,13 @@ std::vector<size_t> fieldCounts(std::string_view sample, char delimiter, bool co
         i += (c == '\r' && i + 1 < n && sample[i + 1] == '\n') ? 2 : 1;
         ended = true;
         break;
+      } else if (c == '"') {
+        misread = true;
       }
       ++i;
     }
     if (!ended && !complete) break;  // the cut-off last line of the sample
+    quotingMisread = quotingMisread || misread;
     if (i - recordStart <= 2 && fields == 1) {
       // A blank line: no record.
       std::string_view line = sample.substr(recordStart, i - recordStart);
@@ -104,15 +116,22 @@ char detectDelimiter(std::string_view sample, bool complete) {
   const char candidates[] = {',', '\t', ';'};
   char best = ',';
   size_t bestConsistent = 0;
+  bool bestMisread = true;
   for (char candidate : candidates) {
-    auto counts = fieldCounts(sample, candidate, complete, 20);
+    bool misread = false;
+    auto counts = fieldCounts(sample, candidate, complete, 20, misread);
     if (counts.empty() || counts[0] < 2) continue;
     size_t consistent = static_cast<size_t>(std::count(counts.begin(), counts.end(), counts[0]));
-    // Ties go to the earlier candidate, not to the one with more fields: in a comma file
-    // whose text fields hold as many ";" on every line, the comma is still the delimiter.
-    if (consistent > bestConsistent) {
+    // A delimiter that reads the quoting as quoting beats one that misreads it: a quoted
+    // field holding line breaks, read with a delimiter that does not see its quotes, falls
+    // apart into short records that agree with each other more often than the one true
+    // record agrees with itself. Ties go to the earlier candidate, not to the one with more
+    // fields: in a comma file whose text fields hold as many ";" on every line, the comma
+    // is still the delimiter.
+    if ((bestMisread && !misread) || (misread == bestMisread && consistent > bestConsistent)) {
       best = candidate;
       bestConsistent = consistent;
+      bestMisread = misread;
     }
   }
   return best;
