@@ -95,13 +95,21 @@ bool fuzzNamesOne(const uint8_t* data, size_t size, std::string* failure) {
   const std::string& source = parts[1];
   const std::string& table = parts[2];
   const auto format = static_cast<TargetFormat>(data[0] % TargetFormatCount);
-  const auto kind = static_cast<SourceKind>((data[0] >> 4) % 6);
+  const auto kind = static_cast<SourceKind>((data[0] >> 4) % 8);
 
   // The statement of one table parses back to the names it was built from.
-  static const char* const isams[TargetFormatCount] = {
-      "Text",      "HTML Export", "Text",      "Excel 8.0", "",
-      "dBASE III", "dBASE IV",    "dBASE 5.0", "Lotus WK1"};
-  const bool oneFile = format == FormatXls || format == FormatMdb;
+  static const char* const isams[TargetFormatCount] = {"Text",
+                                                       "HTML Export",
+                                                       "Text",
+                                                       "Excel 8.0",
+                                                       "",
+                                                       "dBASE III",
+                                                       "dBASE IV",
+                                                       "dBASE 5.0",
+                                                       "Lotus WK1",
+                                                       "Excel 12.0 Xml",
+                                                       "OpenDocument Spreadsheet"};
+  const bool oneFile = isOneFilePerSource(format);
   const std::string base = baseName(source);
   const std::string fileName =
       oneFile ? perTableOutputName(format, base, "", false)
