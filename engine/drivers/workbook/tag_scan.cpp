@@ -4,39 +4,36 @@
 #include <algorithm>
 #include <cstring>
 
+#include "engine/drivers/workbook/part_inflater.h"
 #include "engine/engine_error.h"
 
 namespace tabulor::workbook {
 
 namespace {
 
-constexpr size_t ChunkBytes = 1 << 18;
 constexpr size_t MaxTagBytes = 1 << 16;  // longer tags are cut, not kept whole
 
-}  // namespace
-
-std::string_view tagAttribute(std::string_view tag, std::string_view name) {
-  size_t i = 0;
-  while (i < tag.size() && tag[i] != ' ' && tag[i] != '\t' && tag[i] != '\r' && tag[i] != '\n')
-    ++i;  // past the element name
-  while (i < tag.size()) {
-    while (i < tag.size() && (tag[i] == ' ' || tag[i] == '\t' || tag[i] == '\r' || tag[i] == '\n'))
-      ++i;
-    size_t start = i;
-    while (i < tag.size() && tag[i] != '=' && tag[i] != ' ' && tag[i] != '/') ++i;
-    std::string_view attr = tag.substr(start, i - start);
-    size_t colon = attr.find(':');
-    if (colon != std::string_view::npos) attr.remove_prefix(colon + 1);
-    while (i < tag.size() && (tag[i] == ' ' || tag[i] == '=')) ++i;
-    if (i >= tag.size() || (tag[i] != '"' && tag[i] != '\'')) return {};
-    char quote = tag[i++];
-    size_t end = tag.find(quote, i);
-    if (end == std::string_view::npos) return {};
-    if (attr == name) return tag.substr(i, end - i);
-    i = end + 1;
+// Where the tag that starts at p ends: its ">" outside quotes, or nullptr when the tag
+// runs past `end`; `quote` carries an open quote in and out.
+const char* tagEnd(const char* p, const char* end, char& quote) {
+  while (p < end) {
+    char ch = *p;
+    if (quote) {
+      // Inside a value: straight to its closing quote.
+      const void* q = std::memchr(p, quote, static_cast<size_t>(end - p));
+      if (!q) return nullptr;
+      p = static_cast<const char*>(q) + 1;
+      quote = 0;
+      continue;
+    }
+    if (ch == '>') return p;
+    if (ch == '"' || ch == '\'') quote = ch;
+    ++p;
   }
-  return {};
+  return nullptr;
 }
+
+}  // namespace
 
 void TagScanner::feed(const char* p, const char* end) {
   while (p < end && !stopped_) {
@@ -45,9 +42,22 @@ void TagScanner::feed(const char* p, const char* end) {
         const void* lt = std::memchr(p, '<', static_cast<size_t>(end - p));
         if (!lt) return;
         p = static_cast<const char*>(lt) + 1;
+        quote_ = 0;
+        // The common case, a start or end tag that lies wholly in this slice, is handed
+        // out in place; the rest goes through the states below.
+        if (p < end && *p != '?' && *p != '!') {
+          const char* close = tagEnd(p, end, quote_);
+          if (close) {
+            endOfTag(std::string_view(p, static_cast<size_t>(close - p)));
+            p = close + 1;
+            break;
+          }
+          state_ = State::Tag;
+          tag_.assign(p, std::min(static_cast<size_t>(end - p), MaxTagBytes));
+          return;
+        }
         state_ = State::TagStart;
         tag_.clear();
-        quote_ = 0;
         break;
       }
       case State::TagStart:
@@ -64,28 +74,23 @@ void TagScanner::feed(const char* p, const char* end) {
             declaration_ = stopped_ = true;  // a document type declaration: refused in scan()
         } else {
           state_ = State::Tag;
-          if (tag_[0] == '>') endOfTag();
+          if (tag_[0] == '>') {
+            state_ = State::Text;
+            endOfTag(std::string_view(tag_).substr(0, 0));
+          }
         }
         break;
       case State::Tag: {
-        // The whole run up to the tag's ">" (outside quotes) at once.
-        const char* start = p;
-        while (p < end) {
-          char ch = *p;
-          if (quote_) {
-            if (ch == quote_) quote_ = 0;
-          } else if (ch == '"' || ch == '\'') {
-            quote_ = ch;
-          } else if (ch == '>') {
-            break;
-          }
-          ++p;
-        }
+        // The rest of a tag that began in an earlier slice.
+        const char* close = tagEnd(p, end, quote_);
+        const char* stop = close ? close : end;
         size_t room = MaxTagBytes > tag_.size() ? MaxTagBytes - tag_.size() : 0;
-        tag_.append(start, std::min(static_cast<size_t>(p - start), room));
-        if (p < end) {
+        tag_.append(p, std::min(static_cast<size_t>(stop - p), room));
+        p = stop;
+        if (close) {
           ++p;
-          endOfTag();
+          state_ = State::Text;
+          endOfTag(tag_);
         }
         break;
       }
@@ -109,9 +114,7 @@ void TagScanner::skipUntil(const char* terminator) {
   state_ = State::Skip;
 }
 
-void TagScanner::endOfTag() {
-  state_ = State::Text;
-  std::string_view tag = tag_;
+void TagScanner::endOfTag(std::string_view tag) {
   bool end = !tag.empty() && tag[0] == '/';
   if (end) tag.remove_prefix(1);
   bool selfClosing = !tag.empty() && tag.back() == '/';
@@ -126,16 +129,12 @@ void TagScanner::endOfTag() {
   onTag(tag, name, end, selfClosing);
 }
 
-void TagScanner::scan(GsfInput* part, const std::string& where) {
-  std::string chunk(ChunkBytes, '\0');
+void TagScanner::scan(GPtr<GsfInput> part, const std::string& where) {
+  PartInflater inflater(std::move(part), where);
   while (!stopped_) {
-    gsf_off_t remaining = gsf_input_remaining(part);
-    if (remaining <= 0) break;
-    size_t n = static_cast<size_t>(std::min<gsf_off_t>(remaining, ChunkBytes));
-    if (!gsf_input_read(part, n, reinterpret_cast<guint8*>(chunk.data())))
-      throw EngineError(ErrorKind::BadInput,
-                        where + " cannot be inflated: the zip file is damaged or truncated");
-    feed(chunk.data(), chunk.data() + n);
+    std::string_view slice = inflater.next();
+    if (slice.empty()) break;
+    feed(slice.data(), slice.data() + slice.size());
   }
   if (declaration_)
     throw EngineError(ErrorKind::BadInput,

@@ -6,10 +6,10 @@
 // cells once. Malformed XML is left to that reader, which refuses it.
 #pragma once
 
-#include <gsf/gsf.h>
-
 #include <string>
 #include <string_view>
+
+#include "engine/drivers/workbook/zip_package.h"
 
 namespace tabulor::workbook {
 
@@ -19,7 +19,7 @@ class TagScanner {
   // Reads `part` to its end, calling onTag for every tag. Throws EngineError(BadInput)
   // naming `where` when the part cannot be inflated or has a document type declaration
   // (refused as the XML reader refuses it).
-  void scan(GsfInput* part, const std::string& where);
+  void scan(GPtr<GsfInput> part, const std::string& where);
 
  protected:
   // `tag` is the text between "<" and ">" without the leading "/" of an end tag or the
@@ -32,7 +32,7 @@ class TagScanner {
   enum class State { Text, TagStart, Tag, Skip };
   void feed(const char* p, const char* end);
   void skipUntil(const char* terminator);
-  void endOfTag();
+  void endOfTag(std::string_view tag);
 
   State state_ = State::Text;
   std::string tag_, terminator_;
@@ -41,7 +41,39 @@ class TagScanner {
   bool stopped_ = false, declaration_ = false;
 };
 
+// Calls fn(localName, rawValue) for each attribute in the text of a start tag, in order,
+// while fn returns true. Values are as written (entities not decoded).
+template <typename Fn>
+void forEachTagAttribute(std::string_view tag, Fn&& fn) {
+  auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
+  size_t i = 0;
+  while (i < tag.size() && !blank(tag[i])) ++i;  // past the element name
+  while (i < tag.size()) {
+    while (i < tag.size() && blank(tag[i])) ++i;
+    size_t start = i;
+    while (i < tag.size() && tag[i] != '=' && tag[i] != ' ' && tag[i] != '/') ++i;
+    std::string_view attr = tag.substr(start, i - start);
+    size_t colon = attr.find(':');
+    if (colon != std::string_view::npos) attr.remove_prefix(colon + 1);
+    while (i < tag.size() && (tag[i] == ' ' || tag[i] == '=')) ++i;
+    if (i >= tag.size() || (tag[i] != '"' && tag[i] != '\'')) return;
+    char quote = tag[i++];
+    size_t end = tag.find(quote, i);
+    if (end == std::string_view::npos) return;
+    if (!fn(attr, tag.substr(i, end - i))) return;
+    i = end + 1;
+  }
+}
+
 // The value of attribute `name` (local name) in the text of a start tag, or "".
-std::string_view tagAttribute(std::string_view tag, std::string_view name);
+inline std::string_view tagAttribute(std::string_view tag, std::string_view name) {
+  std::string_view found;
+  forEachTagAttribute(tag, [&](std::string_view attr, std::string_view value) {
+    if (attr != name) return true;
+    found = value;
+    return false;
+  });
+  return found;
+}
 
 }  // namespace tabulor::workbook
