@@ -449,17 +449,24 @@ void TableCells::endElement(const xmlChar* name) {
 void TableCells::characters(std::string_view text) {
   if (paragraphDepth_ < 0 || skipDepth_ >= 0 || cellDepth_ < 0) return;
   // White space collapsed as OpenDocument prescribes: runs of blanks in the character data
-  // count as one, leading blanks of a paragraph as none.
-  for (char ch : text) {
-    if (ch == ' ' || ch == '\t' || ch == '\n' || ch == '\r') {
-      if (atStart_ || lastSpace_) continue;
+  // count as one, leading blanks of a paragraph as none. Runs without blanks are copied
+  // whole.
+  auto blank = [](char ch) { return ch == ' ' || ch == '\t' || ch == '\n' || ch == '\r'; };
+  const char* p = text.data();
+  const char* end = p + text.size();
+  while (p < end) {
+    const char* run = p;
+    while (p < end && !blank(*p)) ++p;
+    if (p > run) {
+      text_.append(run, static_cast<size_t>(p - run));
+      atStart_ = lastSpace_ = false;
+    }
+    if (p == end) break;
+    if (!atStart_ && !lastSpace_) {
       text_ += ' ';
       lastSpace_ = true;
-    } else {
-      text_ += ch;
-      atStart_ = false;
-      lastSpace_ = false;
     }
+    ++p;
   }
 }
 

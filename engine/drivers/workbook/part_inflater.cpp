@@ -20,7 +20,12 @@ constexpr gsf_off_t ThreadFloor = 4 << 20;
 PartInflater::PartInflater(GPtr<GsfInput> part, std::string where)
     : part_(std::move(part)), where_(std::move(where)) {
   threaded_ = gsf_input_remaining(part_.get()) > ThreadFloor;
-  if (!threaded_) return;
+}
+
+// The thread starts with the first slice asked for: a stream opened and never read costs
+// nothing.
+void PartInflater::startThread() {
+  started_ = true;
   ring_.resize(RingSlices);
   for (Slice& s : ring_) s.bytes.resize(SliceBytes);
   try {
@@ -74,6 +79,7 @@ void PartInflater::run() {
 
 std::string_view PartInflater::next() {
   if (ended_) return {};
+  if (threaded_ && !started_) startThread();
   if (!threaded_) {
     gsf_off_t remaining = gsf_input_remaining(part_.get());
     if (remaining <= 0) {

@@ -36,12 +36,13 @@ class PartInflater {
     std::string bytes;
     size_t size = 0;
   };
+  void startThread();
   void run();
   [[noreturn]] void raiseDamaged() const;
 
   GPtr<GsfInput> part_;
   std::string where_;
-  bool threaded_ = false;
+  bool threaded_ = false, started_ = false;
   bool failed_ = false;  // the part could not be inflated
   bool ended_ = false;   // every byte was handed out
 

@@ -6,6 +6,7 @@
 // cells once. Malformed XML is left to that reader, which refuses it.
 #pragma once
 
+#include <cstring>
 #include <string>
 #include <string_view>
 
@@ -45,23 +46,31 @@ class TagScanner {
 // while fn returns true. Values are as written (entities not decoded).
 template <typename Fn>
 void forEachTagAttribute(std::string_view tag, Fn&& fn) {
-  auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
+  // Names never hold "=" and values are quoted: from one value's closing quote, the next
+  // "=" ends the next name.
+  const char* base = tag.data();
   size_t i = 0;
-  while (i < tag.size() && !blank(tag[i])) ++i;  // past the element name
   while (i < tag.size()) {
-    while (i < tag.size() && blank(tag[i])) ++i;
-    size_t start = i;
-    while (i < tag.size() && tag[i] != '=' && tag[i] != ' ' && tag[i] != '/') ++i;
-    std::string_view attr = tag.substr(start, i - start);
-    size_t colon = attr.find(':');
-    if (colon != std::string_view::npos) attr.remove_prefix(colon + 1);
-    while (i < tag.size() && (tag[i] == ' ' || tag[i] == '=')) ++i;
-    if (i >= tag.size() || (tag[i] != '"' && tag[i] != '\'')) return;
-    char quote = tag[i++];
-    size_t end = tag.find(quote, i);
-    if (end == std::string_view::npos) return;
-    if (!fn(attr, tag.substr(i, end - i))) return;
-    i = end + 1;
+    const void* eq = std::memchr(base + i, '=', tag.size() - i);
+    if (!eq) return;
+    size_t nameEnd = static_cast<size_t>(static_cast<const char*>(eq) - base);
+    size_t end = nameEnd;
+    while (end > i && (tag[end - 1] == ' ' || tag[end - 1] == '\t' || tag[end - 1] == '\r' ||
+                       tag[end - 1] == '\n'))
+      --end;
+    size_t start = end;
+    while (start > i && tag[start - 1] != ' ' && tag[start - 1] != '\t' && tag[start - 1] != '\r' &&
+           tag[start - 1] != '\n' && tag[start - 1] != ':')
+      --start;
+    size_t v = nameEnd + 1;
+    while (v < tag.size() && (tag[v] == ' ' || tag[v] == '\t' || tag[v] == '\r' || tag[v] == '\n'))
+      ++v;
+    if (v >= tag.size() || (tag[v] != '"' && tag[v] != '\'')) return;
+    const void* close = std::memchr(base + v + 1, tag[v], tag.size() - v - 1);
+    if (!close) return;
+    size_t valueEnd = static_cast<size_t>(static_cast<const char*>(close) - base);
+    if (!fn(tag.substr(start, end - start), tag.substr(v + 1, valueEnd - v - 1))) return;
+    i = valueEnd + 1;
   }
 }
 
