@@ -66,7 +66,11 @@ void TagScanner::feed(const char* p, const char* end) {
         // The common case, a start or end tag that lies wholly in this slice, is handed
         // out in place; the rest goes through the states below.
         if (p < end && *p != '?' && *p != '!') {
-          const char* close = tagEnd(p, end, quote_);
+          // An end tag has no values to step over.
+          const char* close =
+              *p == '/'
+                  ? static_cast<const char*>(std::memchr(p, '>', static_cast<size_t>(end - p)))
+                  : tagEnd(p, end, quote_);
           if (close) {
             endOfTag(std::string_view(p, static_cast<size_t>(close - p)));
             p = close + 1;
@@ -139,14 +143,14 @@ void TagScanner::endOfTag(std::string_view tag) {
   if (end) tag.remove_prefix(1);
   bool selfClosing = !tag.empty() && tag.back() == '/';
   if (selfClosing) tag.remove_suffix(1);
-  size_t nameEnd = 0;
-  while (nameEnd < tag.size() && tag[nameEnd] != ' ' && tag[nameEnd] != '\t' &&
-         tag[nameEnd] != '\r' && tag[nameEnd] != '\n')
-    ++nameEnd;
-  std::string_view name = tag.substr(0, nameEnd);
-  size_t colon = name.find(':');
-  if (colon != std::string_view::npos) name.remove_prefix(colon + 1);
-  onTag(tag, name, end, selfClosing);
+  // The local name: from after a prefix's colon to the first blank.
+  size_t nameStart = 0, nameEnd = 0;
+  for (; nameEnd < tag.size(); ++nameEnd) {
+    char c = tag[nameEnd];
+    if (c == ' ' || c == '\t' || c == '\r' || c == '\n') break;
+    if (c == ':' && nameStart == 0) nameStart = nameEnd + 1;
+  }
+  onTag(tag, tag.substr(nameStart, nameEnd - nameStart), end, selfClosing);
 }
 
 void TagScanner::scan(GPtr<GsfInput> part, const std::string& where) {
