@@ -1,9 +1,10 @@
 // A streaming XML parser over one part of a zip package: libxml2's SAX2 push parser fed
-// from a libgsf stream in slices, calling a handler for every start tag, end tag and run of
-// character data. Network access is off, the only entities are XML's own and character
-// references, and a part with a document type declaration is refused before the parser
-// sees it (workbook parts never have one, and it is where entity bombs live). Memory stays
-// the same whatever the size of the part: each slice is parsed before the next is inflated.
+// with the part's inflated slices (see PartInflater), calling a handler for every start
+// tag, end tag and run of character data. Network access is off, the only entities are
+// XML's own and character references, and a part with a document type declaration is
+// refused before the parser sees it (workbook parts never have one, and it is where entity
+// bombs live). Memory stays the same whatever the size of the part: a slice is parsed
+// before the next is asked for, and the inflater keeps only a few ahead.
 //
 // Why SAX and not libxml2's xmlTextReader: the reader builds a node for every element,
 // attribute and text and is asked for each through a function call, which made it the
