@@ -408,6 +408,21 @@ TEST(WorkbookBadInput, ClearErrorsWithBoundedMemory) {
                       "table:number-columns-repeated=\"16384\" office:value-type=\"float\" "
                       "office:value=\"1\"/></table:table-row></table:table>"));
 
+  // A sheet and a content.xml in UTF-16: refused by name, not read as empty tables.
+  auto utf16 = [](const std::string& ascii) {
+    std::string out = "\xFF\xFE";
+    for (char c : ascii) out += std::string(1, c) + '\0';
+    return out;
+  };
+  auto utf16Book = xlsxPackage(good);
+  for (auto& [name, content] : utf16Book)
+    if (name == "xl/worksheets/sheet1.xml") content = utf16(content);
+  writeZip(tmp.file("utf16.xlsx"), utf16Book);
+  auto utf16Ods = odsPackage("<table:table table:name=\"t\"/>");
+  for (auto& [name, content] : utf16Ods)
+    if (name == "content.xml") content = utf16(content);
+  writeZip(tmp.file("utf16.ods"), utf16Ods);
+
   struct Case {
     const Driver* driver;
     std::string file, mustSay;
@@ -423,6 +438,8 @@ TEST(WorkbookBadInput, ClearErrorsWithBoundedMemory) {
       {&ods(), "cut.ods", "damaged or truncated zip"},
       {&xlsx(), "corners.xlsx", "more than 1,073,741,824 cells"},
       {&ods(), "claims.ods", "more than 1,073,741,824 cells"},
+      {&xlsx(), "utf16.xlsx", "sheet1.xml) is in UTF-16"},
+      {&ods(), "utf16.ods", "content.xml is in UTF-16"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.file);

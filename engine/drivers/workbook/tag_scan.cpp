@@ -155,9 +155,20 @@ void TagScanner::endOfTag(std::string_view tag) {
 
 void TagScanner::scan(GPtr<GsfInput> part, const std::string& where) {
   PartInflater inflater(std::move(part), where);
+  bool first = true;
   while (!stopped_) {
     std::string_view slice = inflater.next();
     if (slice.empty()) break;
+    // The scan reads markup as bytes: in UTF-16 it would find no tags and the table would
+    // come out empty without a word. Neither Excel nor LibreOffice writes such parts.
+    if (first && slice.size() >= 2 &&
+        ((slice[0] == '\xFF' && slice[1] == '\xFE') || (slice[0] == '\xFE' && slice[1] == '\xFF') ||
+         (slice[0] == '<' && slice[1] == '\0') || (slice[0] == '\0' && slice[1] == '<')))
+      throw EngineError(ErrorKind::Unsupported,
+                        where +
+                            " is in UTF-16, which this reader does not read; save the workbook "
+                            "again from a spreadsheet program (which writes UTF-8)");
+    first = false;
     feed(slice.data(), slice.data() + slice.size());
   }
   if (declaration_)
