@@ -181,6 +181,10 @@ TEST(XlsxWrite, LimitsFailWithoutLeavingAFile) {
   }
   EXPECT_EQ(descriptors(), openBefore);
   EXPECT_TRUE(listFolder(tmp.path()).empty());
+  // Nor does a sheet without cells (a table without fields), which is written.
+  writeTable(xlsx(), tmp.file("empty.xlsx"), "S", TableSchema{}, {});
+  EXPECT_EQ(descriptors(), openBefore);
+  std::filesystem::remove(tmp.file("empty.xlsx"));
 
   // An earlier sheet stays as it was when a later statement fails.
   writeTable(xlsx(), book, "First", schemaOf({{"t", VT_BSTR}}), {{Variant::text("kept")}});

@@ -176,6 +176,14 @@ class XlsxTableWriter : public TableWriter {
                               (errno ? systemReason(errno)
                                      : std::string("a temporary file of its rows was cut short")));
     }
+    // libxlsxwriter closes a sheet's temporary file when it copies the rows into the
+    // workbook, which it skips for a sheet without cells (a table without fields): closed
+    // here, or it would stay open for the life of the process.
+    for (lxw_worksheet* ws : sheets_)
+      if (ws->optimize_tmpfile && ws->dim_rowmin == LXW_ROW_MAX) {
+        std::fclose(ws->optimize_tmpfile);
+        ws->optimize_tmpfile = nullptr;
+      }
     errno = 0;
     lxw_error error = workbook_close(book_);
     const int closeErrno = errno;
