@@ -408,6 +408,14 @@ TEST(WorkbookBadInput, ClearErrorsWithBoundedMemory) {
                       "table:number-columns-repeated=\"16384\" office:value-type=\"float\" "
                       "office:value=\"1\"/></table:table-row></table:table>"));
 
+  // A cell of a few kilobytes that asks for 65,535 spaces twenty thousand times (1.3 GB).
+  std::string spaces;
+  for (int i = 0; i < 20000; ++i) spaces += "<text:s text:c=\"65535\"/>";
+  writeZip(tmp.file("spaces.ods"),
+           odsPackage("<table:table table:name=\"t\"><table:table-row><table:table-cell "
+                      "office:value-type=\"string\"><text:p>" +
+                      spaces + "</text:p></table:table-cell></table:table-row></table:table>"));
+
   // A sheet and a content.xml in UTF-16: refused by name, not read as empty tables.
   auto utf16 = [](const std::string& ascii) {
     std::string out = "\xFF\xFE";
@@ -438,6 +446,7 @@ TEST(WorkbookBadInput, ClearErrorsWithBoundedMemory) {
       {&ods(), "cut.ods", "damaged or truncated zip"},
       {&xlsx(), "corners.xlsx", "more than 1,073,741,824 cells"},
       {&ods(), "claims.ods", "more than 1,073,741,824 cells"},
+      {&ods(), "spaces.ods", "repeated spaces (text:s)"},
       {&xlsx(), "utf16.xlsx", "sheet1.xml) is in UTF-16"},
       {&ods(), "utf16.ods", "content.xml is in UTF-16"},
   };
