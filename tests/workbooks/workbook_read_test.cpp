@@ -219,6 +219,91 @@ wb.save(sys.argv[2])
   }
 }
 
+// Parts of several megabytes, which are inflated on a thread of their own a few slices ahead
+// of the parser: every value arrives whole across the slice boundaries, two sheets of one
+// .xlsx (and two tables of one content.xml) read in turns share nothing, and a part damaged
+// in its middle ends in a clear error naming it.
+TEST(WorkbookRead, LargePartsReadInTurns) {
+  TempDir tmp;
+  const int count = 50000;  // some 6 MB of XML per sheet, 18 MB of content.xml
+  auto text = [](int r, char which) {
+    return "row " + std::to_string(r) + " of " + which + " with  two\tblanks";
+  };
+  XlsxParts book;
+  std::string tables;
+  for (char which : {'a', 'b'}) {
+    std::string sheet =
+        "<row r=\"1\"><c r=\"A1\" t=\"inlineStr\"><is><t>n</t></is></c><c r=\"B1\" "
+        "t=\"inlineStr\"><is><t>t</t></is></c></row>";
+    std::string table = std::string("<table:table table:name=\"") + which +
+                        "\"><table:table-row><table:table-cell office:value-type=\"string\">"
+                        "<text:p>n</text:p></table:table-cell><table:table-cell "
+                        "office:value-type=\"string\"><text:p>t</text:p></table:table-cell>"
+                        "</table:table-row>";
+    for (int r = 1; r <= count; ++r) {
+      std::string n = std::to_string(r), at = std::to_string(r + 1);
+      sheet += "<row r=\"" + at + "\"><c r=\"A" + at + "\"><v>" + n + "</v></c><c r=\"B" + at +
+               "\" t=\"inlineStr\"><is><t xml:space=\"preserve\">" + text(r, which) +
+               "</t></is></c></row>";
+      // ODF collapses blanks in paragraphs: the tab and the second blank are written as
+      // the elements that keep them.
+      table += "<table:table-row><table:table-cell office:value-type=\"float\" office:value=\"" +
+               n + "\"/><table:table-cell office:value-type=\"string\"><text:p>row " + n + " of " +
+               which +
+               " with <text:s/>two<text:tab/>blanks</text:p></table:table-cell>"
+               "</table:table-row>";
+    }
+    book.sheets.push_back({std::string(1, which), sheet});
+    tables += table + "</table:table>";
+  }
+  writeZip(tmp.file("big.xlsx"), xlsxPackage(book));
+  writeZip(tmp.file("big.ods"), odsPackage(tables));
+
+  for (const char* file : {"big.xlsx", "big.ods"}) {
+    SCOPED_TRACE(file);
+    const Driver& driver = std::string(file).find(".ods") != std::string::npos ? ods() : xlsx();
+    auto db = driver.openDatabase(tmp.file(file));
+    auto a = db->openTable("a$");
+    auto b = db->openTable("b$");
+    ASSERT_EQ(a->fields().size(), 2u);
+    EXPECT_EQ(a->fields()[0].type, VT_I4);
+    std::vector<Variant> rowA, rowB;
+    int r = 0;
+    while (a->next(rowA)) {
+      ASSERT_TRUE(b->next(rowB));
+      ++r;
+      ASSERT_EQ(rowA, (std::vector<Variant>{Variant::i4(r), Variant::text(text(r, 'a'))}));
+      ASSERT_EQ(rowB, (std::vector<Variant>{Variant::i4(r), Variant::text(text(r, 'b'))}));
+    }
+    EXPECT_FALSE(b->next(rowB));
+    EXPECT_EQ(r, count);
+  }
+
+  // The zip directory giving the first sheet half its compressed bytes: inflating stops
+  // with an error on the thread, some megabytes into the part, and the reader reports it.
+  std::string bytes = readFile(tmp.file("big.xlsx"));
+  const std::string sheet1 = "xl/worksheets/sheet1.xml";
+  bool cut = false;
+  for (size_t at = bytes.find("PK\x01\x02"); at != std::string::npos && !cut;
+       at = bytes.find("PK\x01\x02", at + 4)) {
+    auto u16 = [&](size_t i) { return uint8_t(bytes[i]) | uint32_t(uint8_t(bytes[i + 1])) << 8; };
+    if (bytes.compare(at + 46, u16(at + 28), sheet1) != 0) continue;
+    uint32_t csize = u16(at + 20) | u16(at + 22) << 16;
+    csize /= 2;
+    for (int k = 0; k < 4; ++k) bytes[at + 20 + k] = static_cast<char>(csize >> (8 * k));
+    cut = true;
+  }
+  ASSERT_TRUE(cut);
+  writeFile(tmp.file("damaged.xlsx"), bytes);
+  try {
+    readRows(*xlsx().openDatabase(tmp.file("damaged.xlsx")), "a$");
+    ADD_FAILURE() << "no error";
+  } catch (const EngineError& e) {
+    EXPECT_NE(std::string(e.what()).find(sheet1 + ") cannot be inflated"), std::string::npos)
+        << e.what();
+  }
+}
+
 // The child's side of expectCleanRefusal: never returns.
 [[noreturn]] void refuseWithin1GB(const std::function<void()>& read, const std::string& mustSay) {
   rlimit limit{};
@@ -323,6 +408,29 @@ TEST(WorkbookBadInput, ClearErrorsWithBoundedMemory) {
                       "table:number-columns-repeated=\"16384\" office:value-type=\"float\" "
                       "office:value=\"1\"/></table:table-row></table:table>"));
 
+  // A cell of a few kilobytes that asks for 65,535 spaces twenty thousand times (1.3 GB).
+  std::string spaces;
+  for (int i = 0; i < 20000; ++i) spaces += "<text:s text:c=\"65535\"/>";
+  writeZip(tmp.file("spaces.ods"),
+           odsPackage("<table:table table:name=\"t\"><table:table-row><table:table-cell "
+                      "office:value-type=\"string\"><text:p>" +
+                      spaces + "</text:p></table:table-cell></table:table-row></table:table>"));
+
+  // A sheet and a content.xml in UTF-16: refused by name, not read as empty tables.
+  auto utf16 = [](const std::string& ascii) {
+    std::string out = "\xFF\xFE";
+    for (char c : ascii) out += std::string(1, c) + '\0';
+    return out;
+  };
+  auto utf16Book = xlsxPackage(good);
+  for (auto& [name, content] : utf16Book)
+    if (name == "xl/worksheets/sheet1.xml") content = utf16(content);
+  writeZip(tmp.file("utf16.xlsx"), utf16Book);
+  auto utf16Ods = odsPackage("<table:table table:name=\"t\"/>");
+  for (auto& [name, content] : utf16Ods)
+    if (name == "content.xml") content = utf16(content);
+  writeZip(tmp.file("utf16.ods"), utf16Ods);
+
   struct Case {
     const Driver* driver;
     std::string file, mustSay;
@@ -338,6 +446,9 @@ TEST(WorkbookBadInput, ClearErrorsWithBoundedMemory) {
       {&ods(), "cut.ods", "damaged or truncated zip"},
       {&xlsx(), "corners.xlsx", "more than 1,073,741,824 cells"},
       {&ods(), "claims.ods", "more than 1,073,741,824 cells"},
+      {&ods(), "spaces.ods", "repeated spaces (text:s)"},
+      {&xlsx(), "utf16.xlsx", "sheet1.xml) is in UTF-16"},
+      {&ods(), "utf16.ods", "content.xml is in UTF-16"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.file);

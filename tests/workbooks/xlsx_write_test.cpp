@@ -164,6 +164,12 @@ TEST(XlsxWrite, LimitsFailWithoutLeavingAFile) {
       EXPECT_EQ(e.kind(), ErrorKind::Limit) << e.what();
     }
   }
+  // A writer given up keeps no descriptor open (libxlsxwriter's temporary file of rows).
+  auto descriptors = [] {
+    return std::distance(std::filesystem::directory_iterator("/proc/self/fd"),
+                         std::filesystem::directory_iterator());
+  };
+  const auto openBefore = descriptors();
   try {
     writeTable(xlsx(), book, "S", schemaOf({{"t", VT_BSTR}}),
                {{Variant::text("short")}, {Variant::text(std::string(32768, 'x'))}});
@@ -173,7 +179,12 @@ TEST(XlsxWrite, LimitsFailWithoutLeavingAFile) {
     EXPECT_NE(std::string(e.what()).find("record 2 of table S"), std::string::npos) << e.what();
     EXPECT_NE(std::string(e.what()).find("32,767"), std::string::npos) << e.what();
   }
+  EXPECT_EQ(descriptors(), openBefore);
   EXPECT_TRUE(listFolder(tmp.path()).empty());
+  // Nor does a sheet without cells (a table without fields), which is written.
+  writeTable(xlsx(), tmp.file("empty.xlsx"), "S", TableSchema{}, {});
+  EXPECT_EQ(descriptors(), openBefore);
+  std::filesystem::remove(tmp.file("empty.xlsx"));
 
   // An earlier sheet stays as it was when a later statement fails.
   writeTable(xlsx(), book, "First", schemaOf({{"t", VT_BSTR}}), {{Variant::text("kept")}});

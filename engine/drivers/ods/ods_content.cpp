@@ -14,16 +14,14 @@ namespace tabulor::ods {
 
 using workbook::Cell;
 using workbook::CellKind;
-using workbook::XmlStream;
+using workbook::SaxStream;
 
 namespace {
 
-constexpr const char* TableNs = "urn:oasis:names:tc:opendocument:xmlns:table:1.0";
 constexpr const char* OfficeNs = "urn:oasis:names:tc:opendocument:xmlns:office:1.0";
 
-bool is(const xmlChar* a, const char* b) {
-  return a && std::strcmp(reinterpret_cast<const char*>(a), b) == 0;
-}
+// The most a cell's text may grow to through text:s elements.
+constexpr size_t MaxCellTextBytes = size_t(16) << 20;
 
 uint64_t parseCount(std::string_view v) {
   uint64_t n = 0;
@@ -149,8 +147,16 @@ class TablesScanner : public workbook::TagScanner {
       rowValued_ = false;
       if (selfClosing) endRow();
     } else if (inTable_ && (name == "table-cell" || name == "covered-table-cell")) {
-      cellRepeat_ = count(workbook::tagAttribute(tag, "number-columns-repeated"));
-      std::string_view type = workbook::tagAttribute(tag, "value-type");
+      // One walk over the attributes: cells are most of the tags.
+      std::string_view repeat, type;
+      workbook::forEachTagAttribute(tag, [&](std::string_view attr, std::string_view value) {
+        if (attr == "number-columns-repeated")
+          repeat = value;
+        else if (attr == "value-type" && type.empty())
+          type = value;
+        return true;
+      });
+      cellRepeat_ = count(repeat);
       cellValued_ = !type.empty() && type != "void";
       cellDepth_ = depth;
       inCell_ = true;
@@ -200,7 +206,7 @@ std::vector<TableEntry> scanTables(const workbook::ZipPackage& package) {
   // for every file the user highlights) costs little more than inflating content.xml, and
   // each table is then parsed once. Damaged XML is refused when a table is read.
   TablesScanner scanner;
-  scanner.scan(package.requirePart("content.xml", "the tables").get(),
+  scanner.scan(package.requirePart("content.xml", "the tables"),
                package.name() + ", part content.xml");
   return scanner.tables;
 }
@@ -269,23 +275,16 @@ TableCells::TableCells(std::shared_ptr<const workbook::ZipPackage> package, size
   rewind();
 }
 
-// By local name alone: the names of rows, cells and tables are the table namespace's in
-// content.xml, and asking libxml2 for an element's namespace costs a dictionary lookup.
-bool TableCells::isTableElement(const xmlChar* localName) const {
-  return xml_->localName() == localName;
-}
-
-void TableCells::rewind() {
-  xml_.reset();
-  xml_ = std::make_unique<XmlStream>(package_->requirePart("content.xml", "the tables"),
-                                     where_ + " (part content.xml)");
-  XmlStream& x = *xml_;
-  tableNs_ = x.intern(TableNs);
-  officeNs_ = x.intern(OfficeNs);
+void TableCells::internNames() {
+  SaxStream& x = *xml_;
   table_ = x.intern("table");
   tableRow_ = x.intern("table-row");
   tableCell_ = x.intern("table-cell");
   coveredCell_ = x.intern("covered-table-cell");
+  rowGroup_ = x.intern("table-row-group");
+  headerRows_ = x.intern("table-header-rows");
+  rowsElement_ = x.intern("table-rows");
+  spreadsheet_ = x.intern("spreadsheet");
   p_ = x.intern("p");
   h_ = x.intern("h");
   s_ = x.intern("s");
@@ -302,267 +301,337 @@ void TableCells::rewind() {
   timeValue_ = x.intern("time-value");
   booleanValue_ = x.intern("boolean-value");
   stringValue_ = x.intern("string-value");
-  const xmlChar* spreadsheet = x.intern("spreadsheet");
-  rowCells_.clear();
-  rowPos_ = 0;
-  rowFirst_ = rowRepeat_ = rowDone_ = nextRow_ = 0;
-  tableEnded_ = true;
-  tableDepth_ = -1;
+}
 
-  // To the start of the wanted table: the tables before it are skipped whole.
-  int sheetDepth = -1;
-  size_t seen = 0;
-  bool more = x.next();
-  while (more) {
-    if (x.isElement()) {
-      if (x.localName() == spreadsheet && x.namespaceUri() == officeNs_) {
-        sheetDepth = x.depth();
-      } else if (sheetDepth >= 0 && x.depth() == sheetDepth + 1 && isTableElement(table_)) {
-        if (seen++ == tableIndex_) {
-          tableDepth_ = x.depth();
-          tableEnded_ = x.isEmptyElement();
-          return;
-        }
-        more = x.skipSubtree();
-        continue;
-      }
-    }
-    more = x.next();
+void TableCells::rewind() {
+  xml_.reset();
+  xml_ = std::make_unique<SaxStream>(package_->requirePart("content.xml", "the tables"),
+                                     where_ + " (part content.xml)");
+  internNames();
+  depth_ = 0;
+  sheetDepth_ = tableDepth_ = rowDepth_ = cellDepth_ = skipDepth_ = -1;
+  tablesSeen_ = 0;
+  tableEnded_ = false;
+  runCount_ = rowCount_ = rowBegin_ = 0;
+  nextRow_ = 0;
+  outRow_ = outRun_ = 0;
+  outRepeat_ = 0;
+  outCol_ = 0;
+  // To the start of the wanted table (the tables before it are passed by), so that a
+  // missing table shows now.
+  while (tableDepth_ < 0 && xml_->feed(*this)) {
   }
-  x.fail("the table is missing (the file changed while it was read?)");
+  if (tableDepth_ < 0)
+    throw EngineError(ErrorKind::BadInput,
+                      where_ +
+                          " (part content.xml): the table is missing (the file changed "
+                          "while it was read?)");
 }
 
 bool TableCells::next(Cell& cell) {
   for (;;) {
-    if (rowPos_ < rowCells_.size()) {
-      const Cell& held = rowCells_[rowPos_++];
-      cell.kind = held.kind;
-      cell.number = held.number;
-      cell.boolValue = held.boolValue;
-      cell.col = held.col;
-      cell.row = static_cast<uint32_t>(rowFirst_ + rowDone_);
-      cell.own = held.own;
-      cell.text = {};
-      if (held.own) cell.ownText = held.ownText;
-      return true;
-    }
-    if (!rowCells_.empty() && rowDone_ + 1 < rowRepeat_) {
-      ++rowDone_;
-      rowPos_ = 0;
-      continue;
-    }
-    if (!readRow()) return false;
-  }
-}
-
-// Reads the next row element of the table into rowCells_; false at the end of the table.
-bool TableCells::readRow() {
-  rowCells_.clear();
-  rowPos_ = 0;
-  rowDone_ = 0;
-  if (tableEnded_) return false;
-  XmlStream& x = *xml_;
-  bool more = x.next();
-  while (more) {
-    if (x.isEnd() && x.depth() == tableDepth_) {
-      tableEnded_ = true;
-      return false;
-    }
-    if (!x.isElement() || isTableElement(tableRow_)) {
-      if (x.isElement()) break;
-      more = x.next();
-      continue;
-    }
-    // Row groups and header rows hold rows; columns, shapes and the rest are passed by.
-    const xmlChar* n = x.localName();
-    bool container = is(n, "table-row-group") || is(n, "table-header-rows") || is(n, "table-rows");
-    more = container || x.isEmptyElement() ? x.next() : x.skipSubtree();
-  }
-  if (!more) {
-    tableEnded_ = true;
-    return false;
-  }
-  {
-    uint64_t repeat = 1;
-    if (auto r = x.attribute("number-rows-repeated")) repeat = parseCount(*r);
-    rowFirst_ = nextRow_;
-    rowRepeat_ = repeat;
-    nextRow_ += repeat;
-    if (!x.isEmptyElement()) {
-      int rowDepth = x.depth();
-      uint32_t col = 0;
-      while (x.next()) {
-        if (x.isEnd() && x.depth() == rowDepth) break;
-        if (x.isElement() && x.depth() == rowDepth + 1 &&
-            (isTableElement(tableCell_) || isTableElement(coveredCell_)))
-          readCell(col);
+    if (outRow_ < rowCount_) {
+      const RowRun& row = rows_[outRow_];
+      if (outRun_ < row.end) {
+        const CellRun& run = runs_[outRun_];
+        cell.kind = run.cell.kind;
+        cell.number = run.cell.number;
+        cell.boolValue = run.cell.boolValue;
+        cell.col = static_cast<uint16_t>(run.firstCol + outCol_);
+        cell.row = static_cast<uint32_t>(row.first + outRepeat_);
+        cell.own = run.cell.own;
+        cell.text = {};
+        if (run.cell.own) cell.ownText.assign(run.cell.ownText);
+        if (++outCol_ == run.repeat) {
+          outCol_ = 0;
+          ++outRun_;
+        }
+        return true;
       }
+      // The row again, as often as it repeats, then the next one.
+      outRun_ = row.begin;
+      if (++outRepeat_ < row.repeat) continue;
+      outRepeat_ = 0;
+      if (++outRow_ < rowCount_) outRun_ = rows_[outRow_].begin;
+      continue;
     }
-    if (!rowCells_.empty() && rowFirst_ + rowRepeat_ > workbook::MaxSheetRows)
-      x.fail("values in row " + std::to_string(rowFirst_ + rowRepeat_) +
-             ", past row 1,048,576, the last of a sheet");
-    return true;
+    // Everything handed out: the runs of a row still being read move to the front, and
+    // the next slice is parsed.
+    size_t partial = runCount_ - rowBegin_;
+    if (rowBegin_ > 0)
+      for (size_t i = 0; i < partial; ++i) std::swap(runs_[i], runs_[rowBegin_ + i]);
+    runCount_ = partial;
+    rowBegin_ = 0;
+    rowCount_ = outRow_ = outRun_ = 0;
+    outRepeat_ = 0;
+    outCol_ = 0;
+    if (tableEnded_) return false;
+    while (rowCount_ == 0 && !tableEnded_ && xml_->feed(*this)) {
+    }
+    if (rowCount_ == 0) return false;
   }
 }
 
-// At a table-cell element: its value, repeated over its columns.
-void TableCells::readCell(uint32_t& col) {
-  XmlStream& x = *xml_;
-  uint64_t repeat = 1;
+TableCells::CellRun& TableCells::pushRun() {
+  if (runCount_ == runs_.size()) runs_.emplace_back();
+  CellRun& run = runs_[runCount_++];
+  run.cell.kind = CellKind::Empty;
+  run.cell.own = false;
+  return run;
+}
+
+void TableCells::startElement(const xmlChar* name, const xmlChar* uri,
+                              const workbook::XmlAttributes& attributes) {
+  int depth = depth_++;
+  if (skipDepth_ >= 0 || tableEnded_) return;
+  if (cellDepth_ >= 0) return startInCell(name, attributes, depth);
+  if (rowDepth_ >= 0) {
+    if (depth == rowDepth_ + 1 && (name == tableCell_ || name == coveredCell_)) {
+      cellDepth_ = depth;
+      startCell(attributes);
+    }
+    return;
+  }
+  if (tableDepth_ >= 0) {
+    // Row groups and header rows hold rows; columns, shapes and the rest are passed by.
+    if (name == tableRow_) {
+      rowDepth_ = depth;
+      startRow(attributes);
+    } else if (name != rowGroup_ && name != headerRows_ && name != rowsElement_) {
+      skipDepth_ = depth;
+    }
+    return;
+  }
+  // Before the table: the spreadsheet's tables are counted, those before the wanted one
+  // passed by whole.
+  if (name == spreadsheet_ && uri &&
+      std::strcmp(reinterpret_cast<const char*>(uri), OfficeNs) == 0) {
+    sheetDepth_ = depth;
+  } else if (sheetDepth_ >= 0 && depth == sheetDepth_ + 1 && name == table_) {
+    if (tablesSeen_++ == tableIndex_)
+      tableDepth_ = depth;
+    else
+      skipDepth_ = depth;
+  }
+}
+
+void TableCells::endElement(const xmlChar* name) {
+  (void)name;
+  int depth = --depth_;
+  if (skipDepth_ >= 0) {
+    if (depth == skipDepth_) skipDepth_ = -1;
+    return;
+  }
+  if (tableEnded_) return;
+  if (cellDepth_ >= 0) {
+    if (depth == cellDepth_) {
+      endCell();
+      cellDepth_ = -1;
+    } else if (depth == paragraphDepth_) {
+      paragraphDepth_ = -1;
+    }
+    return;
+  }
+  if (rowDepth_ >= 0) {
+    if (depth == rowDepth_) {
+      endRow();
+      rowDepth_ = -1;
+    }
+    return;
+  }
+  if (depth == tableDepth_) {
+    // The rest of the document is not read.
+    tableEnded_ = true;
+    xml_->stop();
+  }
+}
+
+void TableCells::characters(std::string_view text) {
+  if (paragraphDepth_ < 0 || skipDepth_ >= 0 || cellDepth_ < 0) return;
+  // White space collapsed as OpenDocument prescribes: runs of blanks in the character data
+  // count as one, leading blanks of a paragraph as none. Runs without blanks are copied
+  // whole.
+  auto blank = [](char ch) { return ch == ' ' || ch == '\t' || ch == '\n' || ch == '\r'; };
+  const char* p = text.data();
+  const char* end = p + text.size();
+  while (p < end) {
+    const char* run = p;
+    while (p < end && !blank(*p)) ++p;
+    if (p > run) {
+      text_.append(run, static_cast<size_t>(p - run));
+      atStart_ = lastSpace_ = false;
+    }
+    if (p == end) break;
+    if (!atStart_ && !lastSpace_) {
+      text_ += ' ';
+      lastSpace_ = true;
+    }
+    ++p;
+  }
+}
+
+void TableCells::startRow(const workbook::XmlAttributes& attributes) {
+  bool found;
+  std::string_view repeat = attributes.find(rowsRepeated_, &found);
+  rowRepeat_ = found ? parseCount(repeat) : 1;
+  rowBegin_ = runCount_;
+  col_ = 0;
+}
+
+void TableCells::endRow() {
+  uint64_t first = nextRow_;
+  nextRow_ += rowRepeat_;
+  if (runCount_ == rowBegin_) return;  // no values: nothing to hand out
+  if (first + rowRepeat_ > workbook::MaxSheetRows) {
+    runCount_ = rowBegin_;
+    return xml_->fail("values in row " + std::to_string(first + rowRepeat_) +
+                      ", past row 1,048,576, the last of a sheet");
+  }
+  if (rowCount_ == rows_.size()) rows_.emplace_back();
+  rows_[rowCount_++] = RowRun{first, rowRepeat_, rowBegin_, runCount_};
+  rowBegin_ = runCount_;
+}
+
+// At a table-cell start tag: its attributes; its paragraphs follow.
+void TableCells::startCell(const workbook::XmlAttributes& attributes) {
+  cellRepeat_ = 1;
   valueType_s_.clear();
   calcType_.clear();
   value_s_.clear();
-  std::string dateValue, timeValue, boolValue;
-  std::optional<std::string> stringValue;
-  if (x.firstAttribute()) {
-    do {
-      const xmlChar* n = x.attrName();
-      if (n == colsRepeated_) {
-        repeat = parseCount(x.attrValue());
-      } else if (n == valueType_) {
-        // office:value-type, and LibreOffice's calcext:value-type beside it, which alone
-        // says "error" for a cell whose formula failed (told apart by that value rather
-        // than by a namespace lookup per cell).
-        std::string_view type = x.attrValue();
-        if (type == "error")
-          calcType_.assign(type);
-        else if (valueType_s_.empty())
-          valueType_s_.assign(type);
-      } else if (n == value_) {
-        value_s_.assign(x.attrValue());
-      } else if (n == dateValue_) {
-        dateValue.assign(x.attrValue());
-      } else if (n == timeValue_) {
-        timeValue.assign(x.attrValue());
-      } else if (n == booleanValue_) {
-        boolValue.assign(x.attrValue());
-      } else if (n == stringValue_) {
-        stringValue = std::string(x.attrValue());
-      }
-    } while (x.nextAttribute());
-    x.backToElement();
+  dateValue_s_.clear();
+  timeValue_s_.clear();
+  boolValue_s_.clear();
+  haveStringValue_ = false;
+  for (int i = 0; i < attributes.size(); ++i) {
+    const xmlChar* n = attributes.name(i);
+    std::string_view v = attributes.value(i);
+    if (n == colsRepeated_) {
+      cellRepeat_ = parseCount(v);
+    } else if (n == valueType_) {
+      // office:value-type, and LibreOffice's calcext:value-type beside it, which alone
+      // says "error" for a cell whose formula failed (told apart by that value rather
+      // than by a namespace comparison per cell).
+      if (v == "error")
+        calcType_.assign(v);
+      else if (valueType_s_.empty())
+        valueType_s_.assign(v);
+    } else if (n == value_) {
+      value_s_.assign(v);
+    } else if (n == dateValue_) {
+      dateValue_s_.assign(v);
+    } else if (n == timeValue_) {
+      timeValue_s_.assign(v);
+    } else if (n == booleanValue_) {
+      boolValue_s_.assign(v);
+    } else if (n == stringValue_) {
+      stringValue_s_.assign(v);
+      haveStringValue_ = true;
+    }
   }
   text_.clear();
-  bool hasText = false;
-  if (!x.isEmptyElement()) {
-    readParagraphs(text_);
-    hasText = !text_.empty() || stringValue.has_value();
-  }
-  uint32_t first = col;
-  uint64_t end = uint64_t(col) + repeat;
-  col = static_cast<uint32_t>(std::min<uint64_t>(end, workbook::MaxSheetColumns));
-
-  Cell cell;
-  auto asText = [&](const std::string& t) {
-    cell.kind = CellKind::Text;
-    cell.own = true;
-    cell.ownText = t;
-  };
-  double number = 0;
-  const std::string& vt = valueType_s_;
-  if (calcType_ == "error") {
-    asText(text_);
-  } else if (vt == "float" || vt == "percentage" || vt == "currency") {
-    auto [p, ec] = std::from_chars(value_s_.data(), value_s_.data() + value_s_.size(), number);
-    if (ec == std::errc() && p == value_s_.data() + value_s_.size()) {
-      cell.kind = CellKind::Number;
-      cell.number = number;
-    } else {
-      asText(text_);
-    }
-  } else if (vt == "date") {
-    if (auto ole = oleDateFromOdf(dateValue)) {
-      cell.kind = CellKind::Date;
-      cell.number = *ole;
-    } else {
-      asText(text_.empty() ? dateValue : text_);
-    }
-  } else if (vt == "time") {
-    auto days = daysFromOdfDuration(timeValue);
-    if (days && *days >= 0 && *days < 1) {
-      cell.kind = CellKind::Date;
-      cell.number = workbook::snapToSecond(*days);
-    } else {
-      asText(text_.empty() ? timeValue : text_);  // a duration of a day or more, as shown
-    }
-  } else if (vt == "boolean") {
-    cell.kind = CellKind::Bool;
-    cell.boolValue = boolValue == "true" || boolValue == "1";
-  } else if (vt == "string") {
-    asText(stringValue ? *stringValue : text_);
-  } else if (hasText) {
-    asText(stringValue ? *stringValue : text_);  // no value type (older writers): its text
-  }
-  if (cell.kind == CellKind::Empty) return;
-  if (end > workbook::MaxSheetColumns)
-    x.fail("a value in column " + std::to_string(end) +
-           ", past column 16,384 (XFD), the last of a sheet");
-  for (uint64_t k = 0; k < repeat; ++k) {
-    rowCells_.push_back(cell);
-    rowCells_.back().col = static_cast<uint16_t>(first + k);
-  }
+  paragraphs_ = 0;
+  paragraphDepth_ = -1;
 }
 
-// The text of a cell's paragraphs (the reader stands on the cell element): paragraphs
-// joined by line feeds, white space collapsed as OpenDocument prescribes (runs of blanks in
-// the character data count as one, text:s gives spaces that count), tabs and line breaks
-// kept, annotations and notes left out.
-void TableCells::readParagraphs(std::string& text) {
-  XmlStream& x = *xml_;
-  int cellDepth = x.depth();
-  int paragraphs = 0;
-  bool inParagraph = false, atStart = true, lastSpace = false;
-  int paragraphDepth = -1;
-  bool more = x.next();
-  while (more) {
-    if (x.isEnd() && x.depth() == cellDepth) return;
-    if (x.isElement()) {
-      const xmlChar* n = x.localName();
-      if (n == annotation_ || n == note_ || is(n, "table")) {
-        more = x.skipSubtree();
-        continue;
-      }
-      if ((n == p_ || n == h_) && !inParagraph) {
-        if (paragraphs++ > 0) text += '\n';
-        if (!x.isEmptyElement()) {
-          inParagraph = true;
-          paragraphDepth = x.depth();
-          atStart = true;
-          lastSpace = false;
-        }
-      } else if (inParagraph && n == s_) {
-        uint64_t count = 1;
-        if (auto c = x.attribute("c")) count = parseCount(*c);
-        text.append(static_cast<size_t>(std::min<uint64_t>(count, 65535)), ' ');
-        atStart = false;
-        lastSpace = false;
-      } else if (inParagraph && n == tab_) {
-        text += '\t';
-        atStart = false;
-        lastSpace = false;
-      } else if (inParagraph && n == lineBreak_) {
-        text += '\n';
-        atStart = false;
-        lastSpace = false;
-      }
-    } else if (x.isEnd()) {
-      if (inParagraph && x.depth() == paragraphDepth) inParagraph = false;
-    } else if (inParagraph && x.isText()) {
-      for (char ch : x.text()) {
-        if (ch == ' ' || ch == '\t' || ch == '\n' || ch == '\r') {
-          if (atStart || lastSpace) continue;
-          text += ' ';
-          lastSpace = true;
-        } else {
-          text += ch;
-          atStart = false;
-          lastSpace = false;
-        }
-      }
-    }
-    more = x.next();
+// An element inside a cell: paragraphs joined by line feeds, text:s giving spaces that
+// count, tabs and line breaks kept, annotations, notes and tables within left out.
+void TableCells::startInCell(const xmlChar* n, const workbook::XmlAttributes& attributes,
+                             int depth) {
+  if (n == annotation_ || n == note_ || n == table_) {
+    skipDepth_ = depth;
+    return;
   }
-  x.fail("the document ends inside a cell");
+  if (paragraphDepth_ < 0) {
+    if (n == p_ || n == h_) {
+      if (paragraphs_++ > 0) text_ += '\n';
+      paragraphDepth_ = depth;
+      atStart_ = true;
+      lastSpace_ = false;
+    }
+    return;
+  }
+  if (n == s_) {
+    bool found;
+    std::string_view c = attributes.find(c_, &found);
+    uint64_t count = std::min<uint64_t>(found ? parseCount(c) : 1, 65535);
+    // A few bytes of text:s ask for 65,535 spaces each: the text a cell may grow to is
+    // bounded, so that a small file cannot ask for gigabytes.
+    if (text_.size() + count > MaxCellTextBytes)
+      return xml_->fail("a cell's text grows past " + std::to_string(MaxCellTextBytes >> 20) +
+                        " MB through repeated spaces (text:s); the file is refused");
+    text_.append(static_cast<size_t>(count), ' ');
+  } else if (n == tab_) {
+    text_ += '\t';
+  } else if (n == lineBreak_) {
+    text_ += '\n';
+  } else {
+    return;
+  }
+  atStart_ = false;
+  lastSpace_ = false;
+}
+
+// At a table-cell end tag: its value, over its columns, joins the row being read.
+void TableCells::endCell() {
+  paragraphDepth_ = -1;
+  uint32_t first = col_;
+  uint64_t end = uint64_t(col_) + cellRepeat_;
+  col_ = static_cast<uint32_t>(std::min<uint64_t>(end, workbook::MaxSheetColumns));
+  // Without a value type, a cell holds a value only when it has a paragraph (as the first
+  // pass counts it).
+  bool hasText = paragraphs_ > 0 && (!text_.empty() || haveStringValue_);
+
+  Cell cell;
+  CellKind kind = CellKind::Empty;
+  double number = 0;
+  bool boolValue = false;
+  const std::string* text = nullptr;
+  const std::string& vt = valueType_s_;
+  if (calcType_ == "error") {
+    text = &text_;
+  } else if (vt == "float" || vt == "percentage" || vt == "currency") {
+    auto [p, ec] = std::from_chars(value_s_.data(), value_s_.data() + value_s_.size(), number);
+    if (ec == std::errc() && p == value_s_.data() + value_s_.size())
+      kind = CellKind::Number;
+    else
+      text = &text_;
+  } else if (vt == "date") {
+    if (auto ole = oleDateFromOdf(dateValue_s_)) {
+      kind = CellKind::Date;
+      number = *ole;
+    } else {
+      text = text_.empty() ? &dateValue_s_ : &text_;
+    }
+  } else if (vt == "time") {
+    auto days = daysFromOdfDuration(timeValue_s_);
+    if (days && *days >= 0 && *days < 1) {
+      kind = CellKind::Date;
+      number = workbook::snapToSecond(*days);
+    } else {
+      text = text_.empty() ? &timeValue_s_ : &text_;  // a duration of a day or more, as shown
+    }
+  } else if (vt == "boolean") {
+    kind = CellKind::Bool;
+    boolValue = boolValue_s_ == "true" || boolValue_s_ == "1";
+  } else if (vt == "string" || hasText) {
+    // No value type (older writers): its text.
+    text = haveStringValue_ ? &stringValue_s_ : &text_;
+  }
+  if (text) kind = CellKind::Text;
+  if (kind == CellKind::Empty) return;
+  if (end > workbook::MaxSheetColumns)
+    return xml_->fail("a value in column " + std::to_string(end) +
+                      ", past column 16,384 (XFD), the last of a sheet");
+  CellRun& run = pushRun();
+  run.cell.kind = kind;
+  run.cell.number = number;
+  run.cell.boolValue = boolValue;
+  if (text) {
+    run.cell.own = true;
+    run.cell.ownText.assign(*text);
+  }
+  run.firstCol = first;
+  run.repeat = static_cast<uint32_t>(cellRepeat_);
 }
 
 }  // namespace tabulor::ods

@@ -6,11 +6,12 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "engine/drivers/workbook/cell_table.h"
-#include "engine/drivers/workbook/xml_stream.h"
+#include "engine/drivers/workbook/sax_stream.h"
 
 namespace tabulor::ods {
 
@@ -32,42 +33,82 @@ struct TableEntry {
 // cannot be inflated, or has a document type declaration.
 std::vector<TableEntry> scanTables(const workbook::ZipPackage& package);
 
-class TableCells : public workbook::CellStream {
+class TableCells : public workbook::CellStream, private workbook::SaxHandler {
  public:
   // The cells of the table at `tableIndex` (document order); `where` names file and table
-  // in messages.
+  // in messages. Throws EngineError(BadInput) when content.xml is missing or damaged before
+  // the table, or has no such table.
   TableCells(std::shared_ptr<const workbook::ZipPackage> package, size_t tableIndex,
              std::string where);
   void rewind() override;
   bool next(workbook::Cell& cell) override;
 
  private:
-  bool readRow();
-  void readCell(uint32_t& col);
-  void readParagraphs(std::string& text);
-  bool isTableElement(const xmlChar* localName) const;
+  // A cell's value over `repeat` columns from `firstCol`.
+  struct CellRun {
+    workbook::Cell cell;
+    uint32_t firstCol = 0, repeat = 1;
+  };
+  // A row whose cells are runs[begin, end), over `repeat` sheet rows from `first`.
+  struct RowRun {
+    uint64_t first = 0, repeat = 1;
+    size_t begin = 0, end = 0;
+  };
+
+  void startElement(const xmlChar* name, const xmlChar* uri,
+                    const workbook::XmlAttributes& attributes) override;
+  void endElement(const xmlChar* name) override;
+  void characters(std::string_view text) override;
+  void startRow(const workbook::XmlAttributes& attributes);
+  void startCell(const workbook::XmlAttributes& attributes);
+  void endCell();
+  void endRow();
+  void startInCell(const xmlChar* name, const workbook::XmlAttributes& attributes, int depth);
+  void internNames();
+  CellRun& pushRun();
 
   std::shared_ptr<const workbook::ZipPackage> package_;
   size_t tableIndex_;
   std::string where_;
-  std::unique_ptr<workbook::XmlStream> xml_;
-  int tableDepth_ = -1;
+  std::unique_ptr<workbook::SaxStream> xml_;
+
+  // Where the parse stands: element depth; the spreadsheet, the table, the row and the cell
+  // being read (-1: none); the subtree being passed by (-1: none).
+  int depth_ = 0, sheetDepth_ = -1, tableDepth_ = -1, rowDepth_ = -1, cellDepth_ = -1,
+      skipDepth_ = -1;
+  size_t tablesSeen_ = 0;
   bool tableEnded_ = false;
 
-  // The row being handed out: its cells with values, and how often it repeats.
-  std::vector<workbook::Cell> rowCells_;
-  size_t rowPos_ = 0;
-  uint64_t rowFirst_ = 0, rowRepeat_ = 0, rowDone_ = 0;
-  uint64_t nextRow_ = 0;  // sheet row of the next row element
+  // Complete rows read from the last slices and not yet handed out, in runs; the row being
+  // read adds its runs after them.
+  std::vector<CellRun> runs_;
+  std::vector<RowRun> rows_;
+  size_t runCount_ = 0, rowCount_ = 0;
+  size_t rowBegin_ = 0;     // first run of the row being read
+  uint64_t nextRow_ = 0;    // sheet row of the next row element
+  uint64_t rowRepeat_ = 1;  // of the row being read
+  uint32_t col_ = 0;        // sheet column of the next cell of that row
+  // Handing out: the row, its repeat, the run and the column within the run.
+  size_t outRow_ = 0, outRun_ = 0;
+  uint64_t outRepeat_ = 0;
+  uint32_t outCol_ = 0;
 
-  const xmlChar *tableNs_ = nullptr, *officeNs_ = nullptr, *textNs_ = nullptr;
+  // The cell being read: its attributes and the text of its paragraphs.
+  uint64_t cellRepeat_ = 1;
+  std::string valueType_s_, calcType_, value_s_, dateValue_s_, timeValue_s_, boolValue_s_,
+      stringValue_s_, text_;
+  bool haveStringValue_ = false;
+  int paragraphs_ = 0, paragraphDepth_ = -1;
+  bool atStart_ = true, lastSpace_ = false;
+
   const xmlChar *table_ = nullptr, *tableRow_ = nullptr, *tableCell_ = nullptr,
-                *coveredCell_ = nullptr, *p_ = nullptr, *h_ = nullptr, *s_ = nullptr,
-                *tab_ = nullptr, *lineBreak_ = nullptr, *annotation_ = nullptr, *note_ = nullptr,
-                *rowsRepeated_ = nullptr, *colsRepeated_ = nullptr, *valueType_ = nullptr,
-                *value_ = nullptr, *dateValue_ = nullptr, *timeValue_ = nullptr,
-                *booleanValue_ = nullptr, *stringValue_ = nullptr, *c_ = nullptr;
-  std::string text_, valueType_s_, calcType_, value_s_;
+                *coveredCell_ = nullptr, *rowGroup_ = nullptr, *headerRows_ = nullptr,
+                *rowsElement_ = nullptr, *spreadsheet_ = nullptr, *p_ = nullptr, *h_ = nullptr,
+                *s_ = nullptr, *tab_ = nullptr, *lineBreak_ = nullptr, *annotation_ = nullptr,
+                *note_ = nullptr, *rowsRepeated_ = nullptr, *colsRepeated_ = nullptr,
+                *valueType_ = nullptr, *value_ = nullptr, *dateValue_ = nullptr,
+                *timeValue_ = nullptr, *booleanValue_ = nullptr, *stringValue_ = nullptr,
+                *c_ = nullptr;
 };
 
 // "2024-01-15" or "2024-01-15T10:11:12[.123]" as an OLE date (snapped to the second);

@@ -97,6 +97,7 @@ std::shared_ptr<ZipPackage> ZipPackage::fromMemory(std::string bytes, const std:
   initGsf();
   std::shared_ptr<ZipPackage> pkg(new ZipPackage);
   pkg->name_ = name;
+  pkg->fromMemory_ = true;
   pkg->bytes_ = std::move(bytes);
   pkg->source_.reset(gsf_input_memory_new(reinterpret_cast<const guint8*>(pkg->bytes_.data()),
                                           static_cast<gsf_off_t>(pkg->bytes_.size()), FALSE));
@@ -112,7 +113,7 @@ std::shared_ptr<ZipPackage> ZipPackage::fromMemory(std::string bytes, const std:
 
 // Walks the folders of the path; each name is matched exactly first, then without regard
 // to case. Returns a new reference, or nullptr.
-GsfInput* ZipPackage::findPart(std::string_view partPath) const {
+GsfInput* ZipPackage::findPart(GsfInfile* root, std::string_view partPath) {
   std::vector<std::string> names;
   size_t start = 0;
   while (start <= partPath.size()) {
@@ -122,7 +123,7 @@ GsfInput* ZipPackage::findPart(std::string_view partPath) const {
     start = slash + 1;
   }
   if (names.empty()) return nullptr;
-  GsfInfile* folder = zip_.get();
+  GsfInfile* folder = root;
   GPtr<GsfInput> held;  // the current folder, when it is not the root
   for (size_t i = 0; i < names.size(); ++i) {
     GsfInput* child = gsf_infile_child_by_name(folder, names[i].c_str());
@@ -153,12 +154,28 @@ GsfInput* ZipPackage::findPart(std::string_view partPath) const {
 }
 
 bool ZipPackage::has(std::string_view partPath) const {
-  GPtr<GsfInput> part(findPart(partPath));
+  GPtr<GsfInput> part(findPart(zip_.get(), partPath));
   return part != nullptr;
 }
 
+// Every part stream is opened through a zip directory of its own over a source of its own:
+// the parts of one GsfInfileZip share their source's read position and a reference count
+// that is not atomic, and a large part is read by a thread of its own (see PartInflater)
+// while others are opened and read here.
 GPtr<GsfInput> ZipPackage::openPart(std::string_view partPath) const {
-  GPtr<GsfInput> part(findPart(partPath));
+  GError* err = nullptr;
+  GPtr<GsfInput> source(fromMemory_
+                            ? gsf_input_memory_new(reinterpret_cast<const guint8*>(bytes_.data()),
+                                                   static_cast<gsf_off_t>(bytes_.size()), FALSE)
+                            : gsf_input_stdio_new(name_.c_str(), &err));
+  if (!source)
+    throw EngineError(ErrorKind::Io, "Cannot open " + name_ + ": " + gerrorText(err, "unknown"));
+  GPtr<GsfInfile> zip(gsf_infile_zip_new(source.get(), &err));
+  if (!zip)
+    throw EngineError(ErrorKind::BadInput,
+                      name_ + " is a damaged or truncated zip file and cannot be read (" +
+                          gerrorText(err, "no zip directory") + ")");
+  GPtr<GsfInput> part(findPart(zip.get(), partPath));
   if (!part) return part;
   int64_t size = gsf_input_size(part.get());
   if (size > ZipBombFloor && size / ZipBombRatio > fileSize_)

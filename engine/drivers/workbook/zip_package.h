@@ -42,7 +42,9 @@ class ZipPackage {
   // True when the part exists (a file, not a folder).
   bool has(std::string_view partPath) const;
   // A fresh stream over the part (positioned at its start), or nullptr when it is missing.
-  // Throws EngineError(BadInput) for a part that would inflate like a zip bomb.
+  // Streams share nothing with each other or with the package: one may be read on another
+  // thread while the package opens and reads others. Throws EngineError(BadInput) for a
+  // part that would inflate like a zip bomb.
   GPtr<GsfInput> openPart(std::string_view partPath) const;
   // The whole part; "" when it is missing. Throws EngineError(BadInput) when it cannot be
   // inflated or is a zip bomb.
@@ -52,10 +54,11 @@ class ZipPackage {
 
  private:
   ZipPackage() = default;
-  GsfInput* findPart(std::string_view partPath) const;
+  static GsfInput* findPart(GsfInfile* root, std::string_view partPath);
 
   std::string name_;
   std::string bytes_;  // fromMemory only
+  bool fromMemory_ = false;
   GPtr<GsfInput> source_;
   GPtr<GsfInfile> zip_;
   int64_t fileSize_ = 0;

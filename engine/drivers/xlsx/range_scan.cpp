@@ -80,9 +80,9 @@ class CellRangeScanner : public workbook::TagScanner {
 
 }  // namespace
 
-workbook::UsedRange scanCellRange(GsfInput* part, const std::string& where) {
+workbook::UsedRange scanCellRange(workbook::GPtr<GsfInput> part, const std::string& where) {
   CellRangeScanner scanner;
-  scanner.scan(part, where);
+  scanner.scan(std::move(part), where);
   return scanner.range;
 }
 

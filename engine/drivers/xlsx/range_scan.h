@@ -4,16 +4,15 @@
 // may widen it).
 #pragma once
 
-#include <gsf/gsf.h>
-
 #include <string>
 
 #include "engine/drivers/workbook/cell_table.h"
+#include "engine/drivers/workbook/zip_package.h"
 
 namespace tabulor::xlsx {
 
 // Reads the part to its end. Throws EngineError(BadInput) naming `where` when the part
 // cannot be inflated.
-workbook::UsedRange scanCellRange(GsfInput* part, const std::string& where);
+workbook::UsedRange scanCellRange(workbook::GPtr<GsfInput> part, const std::string& where);
 
 }  // namespace tabulor::xlsx

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "engine/drivers/workbook/cell_table.h"
-#include "engine/drivers/workbook/xml_stream.h"
+#include "engine/drivers/workbook/sax_stream.h"
 #include "engine/drivers/xlsx/shared_strings.h"
 
 namespace tabulor::xlsx {
@@ -22,7 +22,7 @@ struct SheetContext {
   bool date1904 = false;
 };
 
-class SheetCells : public workbook::CellStream {
+class SheetCells : public workbook::CellStream, private workbook::SaxHandler {
  public:
   // `where` names the file and sheet in messages. Throws EngineError(BadInput) when the
   // part is missing.
@@ -34,17 +34,38 @@ class SheetCells : public workbook::CellStream {
   workbook::UsedRange scanUsedRange();
 
  private:
-  bool readCell(workbook::Cell& cell);
-  void readReference(std::string_view ref, uint32_t& row, uint32_t& col) const;
+  enum class Type : uint8_t { Number, Shared, Inline, Str, Error, Bool, Date };
+
+  void startElement(const xmlChar* name, const xmlChar* uri,
+                    const workbook::XmlAttributes& attributes) override;
+  void endElement(const xmlChar* name) override;
+  void characters(std::string_view text) override;
+  void startRow(const workbook::XmlAttributes& attributes);
+  void startCell(const workbook::XmlAttributes& attributes);
+  void endCell();
+  bool readReference(std::string_view ref, uint32_t& row, uint32_t& col);
+  workbook::Cell& push();
 
   SheetContext ctx_;
   std::string partPath_, where_;
-  std::unique_ptr<workbook::XmlStream> xml_;
+  std::unique_ptr<workbook::SaxStream> xml_;
   const xmlChar *row_ = nullptr, *c_ = nullptr, *v_ = nullptr, *is_ = nullptr, *t_ = nullptr,
                 *rPh_ = nullptr, *r_ = nullptr, *s_ = nullptr;
   int64_t currentRow_ = -1;  // 0-based row of the last row element
   int64_t lastCol_ = -1;     // 0-based column of the last cell of that row
+
+  // The cell being read.
+  int depth_ = 0, cellDepth_ = -1, phoneticDepth_ = -1;
+  bool haveValue_ = false, haveInline_ = false, inValue_ = false, inText_ = false;
+  Type type_ = Type::Number;
+  long style_ = 0;
+  uint32_t cellRow_ = 0, cellCol_ = 0;
   std::string value_, inline_;
+
+  // Cells read from the last slice of the part and not yet handed out. The elements are
+  // reused, so their text buffers are too.
+  std::vector<workbook::Cell> queue_;
+  size_t queued_ = 0, taken_ = 0;
 };
 
 }  // namespace tabulor::xlsx

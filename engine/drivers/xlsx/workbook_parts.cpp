@@ -1,10 +1,11 @@
 // Relationships and the workbook part.
 #include "engine/drivers/xlsx/workbook_parts.h"
 
+#include <charconv>
 #include <cstring>
 #include <map>
 
-#include "engine/drivers/workbook/xml_stream.h"
+#include "engine/drivers/workbook/sax_stream.h"
 #include "engine/drivers/xlsx/ooxml_text.h"
 #include "engine/engine_error.h"
 #include "engine/file_names.h"
@@ -13,15 +14,10 @@ namespace tabulor::xlsx {
 
 namespace {
 
-using workbook::XmlStream;
+using workbook::XmlAttributes;
 
 bool endsWith(std::string_view s, std::string_view tail) {
   return s.size() >= tail.size() && s.substr(s.size() - tail.size()) == tail;
-}
-
-bool isName(const XmlStream& xml, const char* name) {
-  const xmlChar* n = xml.localName();
-  return n && std::strcmp(reinterpret_cast<const char*>(n), name) == 0;
 }
 
 struct Relationship {
@@ -44,20 +40,21 @@ std::map<std::string, Relationship> readRelationships(const workbook::ZipPackage
   std::map<std::string, Relationship> out;
   auto input = package.openPart(relsPath);
   if (!input) return out;
-  XmlStream xml(std::move(input), package.name() + ", part " + relsPath);
-  while (xml.next()) {
-    if (!xml.isElement() || !isName(xml, "Relationship")) continue;
-    Relationship rel;
-    std::string id = xml.attribute("Id").value_or("");
-    rel.type = xml.attribute("Type").value_or("");
-    rel.external = equalsNoCase(xml.attribute("TargetMode").value_or(""), "External");
-    rel.target = workbook::resolvePartPath(folder, xml.attribute("Target").value_or(""));
-    if (!id.empty()) out.emplace(id, std::move(rel));
-  }
+  workbook::readStartTags(
+      std::move(input), package.name() + ", part " + relsPath,
+      [&](std::string_view name, const xmlChar*, const XmlAttributes& attrs, int) {
+        if (name != "Relationship") return;
+        Relationship rel;
+        std::string id(attrs.get("Id").value_or(""));
+        rel.type = attrs.get("Type").value_or("");
+        rel.external = equalsNoCase(attrs.get("TargetMode").value_or(""), "External");
+        rel.target = workbook::resolvePartPath(folder, attrs.get("Target").value_or(""));
+        if (!id.empty()) out.emplace(id, std::move(rel));
+      });
   return out;
 }
 
-bool truthy(const std::optional<std::string>& v) {
+bool truthy(const std::optional<std::string_view>& v) {
   return v && (*v == "1" || equalsNoCase(*v, "true") || equalsNoCase(*v, "on"));
 }
 
@@ -91,47 +88,44 @@ WorkbookParts readWorkbookParts(const workbook::ZipPackage& package) {
     if (endsWith(rel.type, "/styles")) parts.stylesPath = rel.target;
   }
 
-  XmlStream xml(std::move(input), file + ", part " + parts.workbookPath);
-  while (xml.next()) {
-    if (!xml.isElement()) continue;
-    if (isName(xml, "workbookPr")) {
-      parts.date1904 = truthy(xml.attribute("date1904"));
-    } else if (isName(xml, "sheet")) {
-      SheetPart sheet;
-      std::string name = xml.attribute("name").value_or("");
-      decodeEscapes(name);
-      sheet.name = name;
-      // The relationship id is the attribute "id" in the relationships namespace.
-      std::string id;
-      if (xml.firstAttribute()) {
-        do {
-          const xmlChar* n = xml.attrName();
-          const xmlChar* ns = xml.attrNamespace();
-          if (n && ns && std::strcmp(reinterpret_cast<const char*>(n), "id") == 0 &&
-              std::strstr(reinterpret_cast<const char*>(ns), "relationships"))
-            id = std::string(xml.attrValue());
-        } while (xml.nextAttribute());
-        xml.backToElement();
-      }
-      auto rel = rels.find(id);
-      if (rel != rels.end() && !rel->second.external) {
-        sheet.partPath = rel->second.target;
-        sheet.worksheet = endsWith(rel->second.type, "/worksheet");
-      }
-      parts.sheets.push_back(std::move(sheet));
-    } else if (isName(xml, "definedName")) {
-      DefinedNameEntry entry;
-      entry.name = xml.attribute("name").value_or("");
-      if (auto local = xml.attribute("localSheetId")) {
-        char* end = nullptr;
-        long v = std::strtol(local->c_str(), &end, 10);
-        if (end && *end == '\0' && v >= 0 && v < 65536) entry.localSheet = static_cast<int>(v);
-      }
-      // Excel's own names (print areas, filter ranges) are not shown to users either.
-      if (!entry.name.empty() && entry.name.rfind("_xlnm.", 0) != 0)
-        parts.names.push_back(std::move(entry));
-    }
-  }
+  workbook::readStartTags(
+      std::move(input), file + ", part " + parts.workbookPath,
+      [&](std::string_view name, const xmlChar*, const XmlAttributes& attrs, int) {
+        if (name == "workbookPr") {
+          parts.date1904 = truthy(attrs.get("date1904"));
+        } else if (name == "sheet") {
+          SheetPart sheet;
+          std::string sheetName(attrs.get("name").value_or(""));
+          decodeEscapes(sheetName);
+          sheet.name = sheetName;
+          // The relationship id is the attribute "id" in the relationships namespace.
+          std::string id;
+          for (int i = 0; i < attrs.size(); ++i) {
+            const xmlChar* ns = attrs.uri(i);
+            if (std::strcmp(reinterpret_cast<const char*>(attrs.name(i)), "id") == 0 && ns &&
+                std::strstr(reinterpret_cast<const char*>(ns), "relationships"))
+              id = std::string(attrs.value(i));
+          }
+          auto rel = rels.find(id);
+          if (rel != rels.end() && !rel->second.external) {
+            sheet.partPath = rel->second.target;
+            sheet.worksheet = endsWith(rel->second.type, "/worksheet");
+          }
+          parts.sheets.push_back(std::move(sheet));
+        } else if (name == "definedName") {
+          DefinedNameEntry entry;
+          entry.name = attrs.get("name").value_or("");
+          if (auto local = attrs.get("localSheetId")) {
+            int v = -1;
+            auto [end, ec] = std::from_chars(local->data(), local->data() + local->size(), v);
+            if (ec == std::errc() && end == local->data() + local->size() && v >= 0 && v < 65536)
+              entry.localSheet = v;
+          }
+          // Excel's own names (print areas, filter ranges) are not shown to users either.
+          if (!entry.name.empty() && entry.name.rfind("_xlnm.", 0) != 0)
+            parts.names.push_back(std::move(entry));
+        }
+      });
   return parts;
 }
 

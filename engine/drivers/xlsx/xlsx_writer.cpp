@@ -135,7 +135,16 @@ class XlsxTableWriter : public TableWriter {
   }
 
   ~XlsxTableWriter() override {
-    if (book_) lxw_workbook_free(book_);
+    if (!book_) return;
+    // A writer given up before finish() (a limit, a failed write): libxlsxwriter closes a
+    // sheet's temporary file of rows only when it assembles the workbook, so each would
+    // keep a file descriptor for the life of the process.
+    for (lxw_worksheet* ws : sheets_)
+      if (ws->optimize_tmpfile) {
+        std::fclose(ws->optimize_tmpfile);
+        ws->optimize_tmpfile = nullptr;
+      }
+    lxw_workbook_free(book_);
   }
 
   void appendRow(const std::vector<Variant>& row) override {
@@ -167,6 +176,14 @@ class XlsxTableWriter : public TableWriter {
                               (errno ? systemReason(errno)
                                      : std::string("a temporary file of its rows was cut short")));
     }
+    // libxlsxwriter closes a sheet's temporary file when it copies the rows into the
+    // workbook, which it skips for a sheet without cells (a table without fields): closed
+    // here, or it would stay open for the life of the process.
+    for (lxw_worksheet* ws : sheets_)
+      if (ws->optimize_tmpfile && ws->dim_rowmin == LXW_ROW_MAX) {
+        std::fclose(ws->optimize_tmpfile);
+        ws->optimize_tmpfile = nullptr;
+      }
     errno = 0;
     lxw_error error = workbook_close(book_);
     const int closeErrno = errno;
