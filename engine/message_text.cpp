@@ -18,6 +18,15 @@ std::string clipForMessage(std::string_view text) {
   return std::string(head) + "...";
 }
 
+std::string withThousands(int64_t n) {
+  std::string digits = std::to_string(n < 0 ? -n : n), out;
+  for (size_t i = 0; i < digits.size(); ++i) {
+    if (i > 0 && (digits.size() - i) % 3 == 0) out += ',';
+    out += digits[i];
+  }
+  return n < 0 ? "-" + out : out;
+}
+
 std::string systemReason(int error) {
   if (error == ENOSPC) return "the disk is full";
   if (error == EDQUOT) return "the disk quota is exhausted";

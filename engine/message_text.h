@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -14,6 +15,9 @@ inline constexpr size_t MessageQuoteChars = 60;
 // `text` as it is when it has at most MessageQuoteChars characters (code points of UTF-8),
 // else its first MessageQuoteChars characters followed by "...".
 std::string clipForMessage(std::string_view text);
+
+// `n` with its digits grouped by thousands ("1,048,576").
+std::string withThousands(int64_t n);
 
 // The system's reason for error number `error`, in words a user acts on ("the disk is full").
 std::string systemReason(int error);

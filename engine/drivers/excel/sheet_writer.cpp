@@ -19,15 +19,6 @@ namespace {
 constexpr int RowsPerBlock = 32;
 constexpr int64_t WidthSampleRows = 200;
 
-std::string withThousands(int64_t n) {
-  std::string digits = std::to_string(n), out;
-  for (size_t i = 0; i < digits.size(); ++i) {
-    if (i > 0 && (digits.size() - i) % 3 == 0) out.push_back(',');
-    out.push_back(digits[i]);
-  }
-  return out;
-}
-
 // UTF-16 length of UTF-8 text: characters beyond U+FFFF take two units.
 size_t utf16Length(std::string_view s) {
   size_t n = 0;

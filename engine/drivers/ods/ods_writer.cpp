@@ -13,9 +13,11 @@
 #include "engine/drivers/excel/sheet_names.h"
 #include "engine/drivers/ods/content_writer.h"
 #include "engine/drivers/ods/ods_content.h"
+#include "engine/drivers/workbook/sheet_limits.h"
 #include "engine/drivers/workbook/zip_package.h"
 #include "engine/engine_error.h"
 #include "engine/file_names.h"
+#include "engine/message_text.h"
 #include "engine/staging.h"
 
 namespace tabulor::ods {
@@ -28,15 +30,6 @@ constexpr size_t FlushBytes = 1 << 20;
 // Deflating content.xml is most of the writing time; the fastest level costs some 30%
 // in size over the default and takes a third of its time.
 constexpr int DeflateLevel = 1;
-
-std::string withThousands(int64_t n) {
-  std::string digits = std::to_string(n), out;
-  for (size_t i = 0; i < digits.size(); ++i) {
-    if (i > 0 && (digits.size() - i) % 3 == 0) out.push_back(',');
-    out.push_back(digits[i]);
-  }
-  return out;
-}
 
 const char* const Manifest =
     "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
@@ -75,25 +68,9 @@ class OdsTableWriter : public TableWriter {
   OdsTableWriter(const std::string& database, const std::string& table, const TableSchema& schema)
       : path_(database), table_(table) {
     fileName_ = std::string(fileNameOf(path_));
-    if (schema.fields.size() > static_cast<size_t>(MaxColumns))
-      throw EngineError(ErrorKind::Limit,
-                        "Cannot write table " + table + " to " + fileName_ + ": it has " +
-                            withThousands(static_cast<int64_t>(schema.fields.size())) +
-                            " fields, and a spreadsheet holds at most 16,384 columns");
-    if (schema.rowCount > MaxDataRows)
-      throw EngineError(ErrorKind::Limit,
-                        "Cannot write table " + table + " to " + fileName_ + ": it has " +
-                            withThousands(schema.rowCount) +
-                            " records, and a spreadsheet holds at most 1,048,576 rows (the "
-                            "header row and 1,048,575 records)");
+    workbook::checkTableFitsSheet(path_, table, schema, MaxDataRows, MaxColumns, "a spreadsheet");
     for (const FieldInfo& f : schema.fields) fieldNames_.push_back(f.name);
-    std::string folder = path_.substr(0, path_.size() - fileName_.size());
-    if (folder.empty()) folder = ".";
     struct stat st;
-    if (::stat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode) ||
-        ::access(folder.c_str(), W_OK) != 0)
-      throw EngineError(ErrorKind::Io, "Cannot write " + path_ +
-                                           ": the folder does not exist or cannot be written");
     std::vector<std::string> tableNames;
     if (::stat(path_.c_str(), &st) == 0) {
       // A spreadsheet from an earlier statement of this conversion: its tables are kept.

@@ -5,17 +5,9 @@
 #include <cstring>
 
 #include "engine/engine_error.h"
+#include "engine/message_text.h"
 
 namespace tabulor {
-
-std::string groupedNumber(int64_t n) {
-  std::string digits = std::to_string(n < 0 ? -n : n), out;
-  for (size_t i = 0; i < digits.size(); ++i) {
-    if (i > 0 && (digits.size() - i) % 3 == 0) out += ',';
-    out += digits[i];
-  }
-  return n < 0 ? "-" + out : out;
-}
 
 size_t unquoteInPlace(char* s, size_t n) {
   size_t read = 1, write = 0;
@@ -50,7 +42,7 @@ CsvScanner::CsvScanner(TextInput& input, char delimiter)
 }
 
 std::string CsvScanner::where(int64_t row) const {
-  return input_.displayName() + (row <= 0 ? ", header line" : ", row " + groupedNumber(row));
+  return input_.displayName() + (row <= 0 ? ", header line" : ", row " + withThousands(row));
 }
 
 void CsvScanner::rewind() {
@@ -77,7 +69,7 @@ void CsvScanner::fill() {
     if (capacity_ >= MaxRecordBytes)
       throw EngineError(ErrorKind::Limit, where(firstRow_ + records_) +
                                               ": the record is longer than " +
-                                              groupedNumber(MaxRecordBytes >> 20) + " MB");
+                                              withThousands(MaxRecordBytes >> 20) + " MB");
     size_t grown = capacity_ * 2;
     std::unique_ptr<char[]> bigger(new char[grown]);
     std::memcpy(bigger.get(), buffer_.get(), end_);
@@ -125,7 +117,7 @@ CsvScanner::Scan CsvScanner::scanRecord(size_t& recordEnd) {
     if (i == end_ && !eof_) return Scan::NeedMore;
     if (spans_.size() == MaxRecordFields)
       throw EngineError(ErrorKind::Limit, where(firstRow_ + records_) + ": more than " +
-                                              groupedNumber(MaxRecordFields) + " fields");
+                                              withThousands(MaxRecordFields) + " fields");
     spans_.push_back({static_cast<uint32_t>(start), static_cast<uint32_t>(i - start), quoted});
     if (i == end_) {
       recordEnd = i;

@@ -67,7 +67,4 @@ class CsvScanner {
 // closing quote is kept as it stands. Returns the new length.
 size_t unquoteInPlace(char* field, size_t length);
 
-// Groups digits by thousands ("1,204") for error descriptions.
-std::string groupedNumber(int64_t n);
-
 }  // namespace tabulor

@@ -112,7 +112,7 @@ class TextCursor : public RowCursor {
   }
 
   [[noreturn]] void tooWide() {
-    throw EngineError(ErrorKind::Limit, fileName_ + ": more than " + groupedNumber(MaxColumns) +
+    throw EngineError(ErrorKind::Limit, fileName_ + ": more than " + withThousands(MaxColumns) +
                                             " fields in one record");
   }
 
@@ -121,10 +121,10 @@ class TextCursor : public RowCursor {
       if (!values_[i].empty())
         throw EngineError(ErrorKind::BadInput,
                           scanner_->where(scanner_->rowNumber()) + ": " +
-                              groupedNumber(static_cast<int64_t>(values_.size())) +
+                              withThousands(static_cast<int64_t>(values_.size())) +
                               " fields where the table has " +
-                              groupedNumber(static_cast<int64_t>(fields_.size())) + " (field " +
-                              groupedNumber(static_cast<int64_t>(i + 1)) + " holds \"" +
+                              withThousands(static_cast<int64_t>(fields_.size())) + " (field " +
+                              withThousands(static_cast<int64_t>(i + 1)) + " holds \"" +
                               clipForMessage(values_[i]) + "\")");
     }
   }

@@ -7,6 +7,7 @@
 #include "engine/drivers/excel/type_guess.h"
 #include "engine/engine_error.h"
 #include "engine/file_names.h"
+#include "engine/message_text.h"
 
 namespace tabulor::workbook {
 
@@ -41,15 +42,6 @@ int findListedSheet(std::string_view name, const std::vector<std::string>& names
 }
 
 namespace {
-
-std::string withThousands(uint64_t n) {
-  std::string digits = std::to_string(n), out;
-  for (size_t i = 0; i < digits.size(); ++i) {
-    if (i > 0 && (digits.size() - i) % 3 == 0) out.push_back(',');
-    out.push_back(digits[i]);
-  }
-  return out;
-}
 
 class CellTableCursor : public RowCursor {
  public:

@@ -14,6 +14,7 @@
 
 #include "engine/drivers/excel/cell_value.h"
 #include "engine/drivers/excel/sheet_names.h"
+#include "engine/drivers/workbook/sheet_limits.h"
 #include "engine/drivers/workbook/zip_package.h"
 #include "engine/drivers/xlsx/ooxml_text.h"
 #include "engine/drivers/xlsx/sheet_cells.h"
@@ -21,6 +22,7 @@
 #include "engine/drivers/xlsx/workbook_parts.h"
 #include "engine/engine_error.h"
 #include "engine/file_names.h"
+#include "engine/message_text.h"
 #include "engine/staging.h"
 #include "engine/text_codec.h"
 #include "engine/value_format.h"
@@ -30,15 +32,6 @@ namespace tabulor::xlsx {
 namespace {
 
 constexpr int64_t WidthSampleRows = 200;
-
-std::string withThousands(int64_t n) {
-  std::string digits = std::to_string(n), out;
-  for (size_t i = 0; i < digits.size(); ++i) {
-    if (i > 0 && (digits.size() - i) % 3 == 0) out.push_back(',');
-    out.push_back(digits[i]);
-  }
-  return out;
-}
 
 // UTF-16 length of UTF-8 text, as Excel counts the characters of a cell.
 size_t utf16Length(std::string_view s) {
@@ -61,17 +54,7 @@ class XlsxTableWriter : public TableWriter {
   XlsxTableWriter(const std::string& database, const std::string& table, const TableSchema& schema)
       : path_(database), table_(table) {
     fileName_ = std::string(fileNameOf(path_));
-    if (schema.fields.size() > static_cast<size_t>(MaxColumns))
-      throw EngineError(ErrorKind::Limit,
-                        "Cannot write table " + table + " to " + fileName_ + ": it has " +
-                            withThousands(static_cast<int64_t>(schema.fields.size())) +
-                            " fields, and an Excel sheet holds at most 16,384 columns");
-    if (schema.rowCount > MaxDataRows)
-      throw EngineError(ErrorKind::Limit,
-                        "Cannot write table " + table + " to " + fileName_ + ": it has " +
-                            withThousands(schema.rowCount) +
-                            " records, and an Excel sheet holds at most 1,048,576 rows (the "
-                            "header row and 1,048,575 records)");
+    workbook::checkTableFitsSheet(path_, table, schema, MaxDataRows, MaxColumns, "an Excel sheet");
     for (const FieldInfo& f : schema.fields) {
       if (utf16Length(f.name) > MaxCellChars)
         throw EngineError(ErrorKind::Limit, "Cannot write table " + table + " to " + fileName_ +
@@ -82,10 +65,6 @@ class XlsxTableWriter : public TableWriter {
     folder_ = path_.substr(0, path_.size() - fileName_.size());
     if (folder_.empty()) folder_ = ".";
     struct stat st;
-    if (::stat(folder_.c_str(), &st) != 0 || !S_ISDIR(st.st_mode) ||
-        ::access(folder_.c_str(), W_OK) != 0)
-      throw EngineError(ErrorKind::Io, "Cannot write " + path_ +
-                                           ": the folder does not exist or cannot be written");
 
     std::vector<std::string> sheetNames;
     if (::stat(path_.c_str(), &st) == 0) {
