@@ -11,6 +11,7 @@
 #include <iterator>
 #include <memory>
 
+#include "engine/drivers/workbook/zip_package.h"
 #include "engine/engine_error.h"
 #include "engine/file_names.h"
 #include "engine/staging.h"
@@ -19,24 +20,9 @@ namespace tabulor::excel {
 
 namespace {
 
-constexpr unsigned char OleSignature[8] = {0xD0, 0xCF, 0x11, 0xE0, 0xA1, 0xB1, 0x1A, 0xE1};
+using workbook::GPtr;
 
-void initGsf() {
-  static const bool done = [] {
-    gsf_init();
-    // libgsf reports damaged compound files as GLib warnings (and failed checks as
-    // criticals) before it returns an error;
-    // the caller turns the error into an EngineError, so the warnings would only be noise.
-    for (const char* domain : {"libgsf:msole", "libgsf"})
-      g_log_set_handler(
-          domain,
-          static_cast<GLogLevelFlags>(G_LOG_LEVEL_CRITICAL | G_LOG_LEVEL_WARNING |
-                                      G_LOG_LEVEL_MESSAGE | G_LOG_LEVEL_INFO | G_LOG_LEVEL_DEBUG),
-          [](const gchar*, GLogLevelFlags, const gchar*, gpointer) {}, nullptr);
-    return true;
-  }();
-  (void)done;
-}
+constexpr unsigned char OleSignature[8] = {0xD0, 0xCF, 0x11, 0xE0, 0xA1, 0xB1, 0x1A, 0xE1};
 
 // While libgsf reads a damaged file, some of its warnings go to GLib's default log domain;
 // they are silenced for the length of one read (the damage reaches the user as an
@@ -56,14 +42,6 @@ class QuietDefaultDomain {
  private:
   guint id_;
 };
-
-struct GObjectUnref {
-  void operator()(void* p) const {
-    if (p) g_object_unref(p);
-  }
-};
-template <typename T>
-using GPtr = std::unique_ptr<T, GObjectUnref>;
 
 // Says what a file that is not a compound file holds, for the error message.
 [[noreturn]] void refuseNonOle(std::string_view head, const std::string& name) {
@@ -220,7 +198,7 @@ WorkbookStream readFromMemory(std::string_view bytes, const std::string& name) {
 WorkbookStream readWorkbookStreamFromMemory(std::string_view bytes, const std::string& name) {
   if (bytes.size() < 8 || std::memcmp(bytes.data(), OleSignature, 8) != 0)
     refuseNonOle(bytes.substr(0, 4096), name);
-  initGsf();
+  workbook::initGsf();
   return readFromMemory(bytes, name);
 }
 
@@ -231,7 +209,7 @@ WorkbookStream readWorkbookStream(const std::string& path) {
   file.read(head.data(), static_cast<std::streamsize>(head.size()));
   head.resize(static_cast<size_t>(file.gcount()));
   if (head.size() < 8 || std::memcmp(head.data(), OleSignature, 8) != 0) refuseNonOle(head, path);
-  initGsf();
+  workbook::initGsf();
   // A file whose root entry has siblings is read from memory, where they can be cleared.
   if (const uint64_t siblings = rootSiblingsOffset(head); siblings > 0) {
     char found[8] = {};
@@ -256,7 +234,7 @@ WorkbookStream readWorkbookStream(const std::string& path) {
 }
 
 void writeWorkbookFile(const std::string& path, const std::vector<std::string_view>& parts) {
-  initGsf();
+  workbook::initGsf();
   StagedFile staged(path);
   // The container goes to our staged file through a stream of our own: libgsf's own stdio
   // output would make a second temporary file under a name of its own.

@@ -13,7 +13,10 @@ namespace tabulor::workbook {
 void initGsf() {
   static const bool done = [] {
     gsf_init();
-    for (const char* domain : {"libgsf:zip", "libgsf"})
+    // libgsf reports damaged files as GLib warnings (and failed checks as criticals) before
+    // it returns an error; the callers turn the error into an EngineError, so the warnings
+    // would only be noise.
+    for (const char* domain : {"libgsf:zip", "libgsf:msole", "libgsf"})
       g_log_set_handler(
           domain,
           static_cast<GLogLevelFlags>(G_LOG_LEVEL_CRITICAL | G_LOG_LEVEL_WARNING |
