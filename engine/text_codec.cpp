@@ -121,6 +121,15 @@ size_t utf8Length(std::string_view s) {
   return n;
 }
 
+size_t utf16Length(std::string_view s) {
+  size_t n = 0;
+  for (unsigned char c : s) {
+    if ((c & 0xC0) != 0x80) ++n;
+    if ((c & 0xF8) == 0xF0) ++n;
+  }
+  return n;
+}
+
 std::string_view utf8Prefix(std::string_view s, size_t maxChars) {
   size_t chars = 0;
   for (size_t i = 0; i < s.size(); ++i) {

@@ -11,6 +11,9 @@ namespace tabulor {
 bool isValidUtf8(std::string_view s);
 // Number of code points of valid UTF-8 (continuation bytes are not counted).
 size_t utf8Length(std::string_view s);
+// Number of UTF-16 units of valid UTF-8, as Excel counts a cell's characters: code points
+// beyond U+FFFF take two.
+size_t utf16Length(std::string_view s);
 // The longest prefix of at most `maxChars` code points.
 std::string_view utf8Prefix(std::string_view s, size_t maxChars);
 

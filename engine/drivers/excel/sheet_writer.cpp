@@ -19,16 +19,6 @@ namespace {
 constexpr int RowsPerBlock = 32;
 constexpr int64_t WidthSampleRows = 200;
 
-// UTF-16 length of UTF-8 text: characters beyond U+FFFF take two units.
-size_t utf16Length(std::string_view s) {
-  size_t n = 0;
-  for (unsigned char c : s) {
-    if ((c & 0xC0) != 0x80) ++n;
-    if ((c & 0xF8) == 0xF0) ++n;
-  }
-  return n;
-}
-
 }  // namespace
 
 SheetWriter::SheetWriter(SharedStringsWriter& strings, std::string table, std::string file,

@@ -33,16 +33,6 @@ namespace {
 
 constexpr int64_t WidthSampleRows = 200;
 
-// UTF-16 length of UTF-8 text, as Excel counts the characters of a cell.
-size_t utf16Length(std::string_view s) {
-  size_t n = 0;
-  for (unsigned char c : s) {
-    if ((c & 0xC0) != 0x80) ++n;
-    if ((c & 0xF8) == 0xF0) ++n;
-  }
-  return n;
-}
-
 // True when the workbook at `path` says this writer made it.
 bool writtenByUs(const workbook::ZipPackage& package) {
   std::string core = package.readPart("docProps/core.xml");
