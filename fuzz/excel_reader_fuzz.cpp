@@ -14,15 +14,11 @@
 #include "engine/drivers/excel/excel_source.h"
 #include "engine/engine_error.h"
 #include "engine/registry.h"
+#include "fuzz/round_trip.h"
 
 namespace tabulor {
 
 namespace {
-
-struct Table {
-  std::vector<FieldInfo> fields;
-  std::vector<std::vector<std::string>> rows;
-};
 
 const std::string& workFolder() {
   // Never destroyed, so that the exit handler removing the folder can still read its name.
@@ -41,26 +37,6 @@ const std::string& workFolder() {
 // empty cells, which reads correctly but too slowly to fuzz; such a table is read no
 // further and not written back.
 constexpr size_t MaxCells = 1 << 20;
-
-Table readAll(SourceDatabase& db, const std::string& table, bool* whole = nullptr) {
-  Table t;
-  auto cursor = db.openTable(table);
-  t.fields = cursor->fields();
-  std::vector<Variant> row;
-  size_t cells = 0;
-  if (whole) *whole = true;
-  while (cursor->next(row)) {
-    cells += row.size() + 1;
-    if (cells > MaxCells) {
-      if (whole) *whole = false;
-      break;
-    }
-    std::vector<std::string> texts;
-    for (const Variant& v : row) texts.push_back(variantToText(v));
-    t.rows.push_back(std::move(texts));
-  }
-  return t;
-}
 
 }  // namespace
 
@@ -82,10 +58,10 @@ bool fuzzExcelReaderOne(const uint8_t* data, size_t size, std::string* failure) 
   int written = 0;
   for (const TableDefInfo& info : tables) {
     if (info.name.empty() || (info.name.back() != '$' && info.name.back() != '\'')) continue;
-    Table first;
+    TextTable first;
     bool whole = true;
     try {
-      first = readAll(*db, info.name, &whole);
+      first = readTexts(*db, info.name, MaxCells, &whole, variantToText);
     } catch (const EngineError&) {
       continue;
     }
@@ -108,36 +84,17 @@ bool fuzzExcelReaderOne(const uint8_t* data, size_t size, std::string* failure) 
       *failure = std::string("writing failed: ") + e.what();
       return false;
     }
-    Table second;
+    TextTable second;
     try {
       auto back = driver.openDatabase(out);
-      second = readAll(*back, sheet + "$");
+      bool again = true;
+      second = readTexts(*back, sheet + "$", MaxCells, &again, variantToText);
     } catch (const EngineError& e) {
       *failure = std::string("reading the written sheet failed: ") + e.what();
       return false;
     }
-    if (first.fields.size() != second.fields.size() || first.rows.size() != second.rows.size()) {
-      *failure = info.name + ": " + std::to_string(first.fields.size()) + " fields, " +
-                 std::to_string(first.rows.size()) + " rows came back as " +
-                 std::to_string(second.fields.size()) + " fields, " +
-                 std::to_string(second.rows.size()) + " rows";
-      return false;
-    }
-    for (size_t i = 0; i < first.fields.size(); ++i)
-      if (first.fields[i].name != second.fields[i].name) {
-        *failure = "field name \"" + first.fields[i].name + "\" came back as \"" +
-                   second.fields[i].name + "\"";
-        return false;
-      }
-    for (size_t r = 0; r < first.rows.size(); ++r)
-      if (first.rows[r] != second.rows[r]) {
-        for (size_t c = 0; c < first.rows[r].size(); ++c)
-          if (first.rows[r][c] != second.rows[r][c])
-            *failure = info.name + " row " + std::to_string(r + 1) + " field " +
-                       std::to_string(c + 1) + ": \"" + first.rows[r][c] + "\" came back as \"" +
-                       second.rows[r][c] + "\"";
-        return false;
-      }
+    *failure = tableDifference(info.name, first, second);
+    if (!failure->empty()) return false;
   }
   return true;
 }

@@ -13,6 +13,7 @@
 #include "engine/drivers/xlsx/xlsx_source.h"
 #include "engine/engine_error.h"
 #include "engine/registry.h"
+#include "fuzz/round_trip.h"
 
 namespace tabulor {
 
@@ -113,11 +114,6 @@ Parts odsTemplate() {
 // correctly but too slowly to fuzz; such a table is read no further and not written back.
 constexpr size_t MaxCells = 1 << 18;
 
-struct Table {
-  std::vector<FieldInfo> fields;
-  std::vector<std::vector<std::string>> rows;
-};
-
 // A value as both reads must agree on it: numbers at 16 significant digits (libxlsxwriter
 // prints no more), dates to the second.
 std::string comparable(const Variant& v) {
@@ -127,26 +123,6 @@ std::string comparable(const Variant& v) {
     return buf;
   }
   return variantToText(v);
-}
-
-Table readAll(SourceDatabase& db, const std::string& table, bool* whole) {
-  Table t;
-  auto cursor = db.openTable(table);
-  t.fields = cursor->fields();
-  std::vector<Variant> row;
-  size_t cells = 0;
-  *whole = true;
-  while (cursor->next(row)) {
-    cells += row.size() + 1;
-    if (cells > MaxCells) {
-      *whole = false;
-      break;
-    }
-    std::vector<std::string> texts;
-    for (const Variant& v : row) texts.push_back(comparable(v));
-    t.rows.push_back(std::move(texts));
-  }
-  return t;
 }
 
 bool roundTrip(const uint8_t* data, size_t size, std::string* failure, bool xlsx) {
@@ -175,10 +151,10 @@ bool roundTrip(const uint8_t* data, size_t size, std::string* failure, bool xlsx
   int written = 0;
   for (const TableDefInfo& info : tables) {
     if (info.name.empty() || (info.name.back() != '$' && info.name.back() != '\'')) continue;
-    Table first;
+    TextTable first;
     bool whole = true;
     try {
-      first = readAll(*db, info.name, &whole);
+      first = readTexts(*db, info.name, MaxCells, &whole, comparable);
     } catch (const EngineError&) {
       continue;
     }
@@ -200,38 +176,19 @@ bool roundTrip(const uint8_t* data, size_t size, std::string* failure, bool xlsx
       *failure = std::string("writing failed: ") + e.what();
       return false;
     }
-    Table second;
+    TextTable second;
     try {
       auto back = driver.openDatabase(out);
       bool again = true;
-      second = readAll(*back, sheet + "$", &again);
+      second = readTexts(*back, sheet + "$", MaxCells, &again, comparable);
     } catch (const EngineError& e) {
       *failure = std::string("reading the written sheet failed: ") + e.what();
       return false;
     }
     // The header row is written as texts: a header cell that held a number reads back as
     // the same text, so names are compared, not types of an empty table.
-    if (first.fields.size() != second.fields.size() || first.rows.size() != second.rows.size()) {
-      *failure = info.name + ": " + std::to_string(first.fields.size()) + " fields, " +
-                 std::to_string(first.rows.size()) + " rows came back as " +
-                 std::to_string(second.fields.size()) + " fields, " +
-                 std::to_string(second.rows.size()) + " rows";
-      return false;
-    }
-    for (size_t i = 0; i < first.fields.size(); ++i)
-      if (first.fields[i].name != second.fields[i].name) {
-        *failure = "field name \"" + first.fields[i].name + "\" came back as \"" +
-                   second.fields[i].name + "\"";
-        return false;
-      }
-    for (size_t r = 0; r < first.rows.size(); ++r)
-      for (size_t c = 0; c < first.rows[r].size(); ++c)
-        if (first.rows[r][c] != second.rows[r][c]) {
-          *failure = info.name + " row " + std::to_string(r + 1) + " field " +
-                     std::to_string(c + 1) + ": \"" + first.rows[r][c] + "\" came back as \"" +
-                     second.rows[r][c] + "\"";
-          return false;
-        }
+    *failure = tableDifference(info.name, first, second);
+    if (!failure->empty()) return false;
   }
   return true;
 }
