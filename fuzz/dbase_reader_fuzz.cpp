@@ -13,6 +13,7 @@
 
 #include "engine/engine_error.h"
 #include "engine/registry.h"
+#include "fuzz/fuzz_support.h"
 
 namespace tabulor {
 
@@ -71,7 +72,13 @@ std::string withoutPadding(std::string text) {
 
 }  // namespace
 
+static bool dbaseReaderOne(const uint8_t* data, size_t size, std::string* failure);
+
 bool fuzzDbaseReaderOne(const uint8_t* data, size_t size, std::string* failure) {
+  return closesWhatItOpens([&] { return dbaseReaderOne(data, size, failure); }, failure);
+}
+
+static bool dbaseReaderOne(const uint8_t* data, size_t size, std::string* failure) {
   if (size < 6) return true;
   const std::string& root = workFolder();
   std::string in = root + "/in", out = root + "/out";

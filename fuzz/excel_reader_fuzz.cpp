@@ -14,7 +14,7 @@
 #include "engine/drivers/excel/excel_source.h"
 #include "engine/engine_error.h"
 #include "engine/registry.h"
-#include "fuzz/round_trip.h"
+#include "fuzz/fuzz_support.h"
 
 namespace tabulor {
 
@@ -40,7 +40,13 @@ constexpr size_t MaxCells = 1 << 20;
 
 }  // namespace
 
+static bool excelReaderOne(const uint8_t* data, size_t size, std::string* failure);
+
 bool fuzzExcelReaderOne(const uint8_t* data, size_t size, std::string* failure) {
+  return closesWhatItOpens([&] { return excelReaderOne(data, size, failure); }, failure);
+}
+
+static bool excelReaderOne(const uint8_t* data, size_t size, std::string* failure) {
   if (size == 0) return true;
   const Driver& driver = *findDriver("Excel 8.0");
   std::string_view bytes(reinterpret_cast<const char*>(data + 1), size - 1);

@@ -15,6 +15,7 @@
 #include "engine/drivers/text/value_text.h"
 #include "engine/engine_error.h"
 #include "engine/registry.h"
+#include "fuzz/fuzz_support.h"
 
 namespace tabulor {
 
@@ -66,7 +67,13 @@ std::string text(const Variant& v) {
 
 }  // namespace
 
+static bool textReaderOne(const uint8_t* data, size_t size, std::string* failure);
+
 bool fuzzTextReaderOne(const uint8_t* data, size_t size, std::string* failure) {
+  return closesWhatItOpens([&] { return textReaderOne(data, size, failure); }, failure);
+}
+
+static bool textReaderOne(const uint8_t* data, size_t size, std::string* failure) {
   if (size == 0) return true;
   const Driver& driver = *findDriver("Text");
   const std::string& root = workFolder();

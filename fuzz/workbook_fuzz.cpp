@@ -13,7 +13,7 @@
 #include "engine/drivers/xlsx/xlsx_source.h"
 #include "engine/engine_error.h"
 #include "engine/registry.h"
-#include "fuzz/round_trip.h"
+#include "fuzz/fuzz_support.h"
 
 namespace tabulor {
 
@@ -196,11 +196,11 @@ bool roundTrip(const uint8_t* data, size_t size, std::string* failure, bool xlsx
 }  // namespace
 
 bool fuzzXlsxReaderOne(const uint8_t* data, size_t size, std::string* failure) {
-  return roundTrip(data, size, failure, true);
+  return closesWhatItOpens([&] { return roundTrip(data, size, failure, true); }, failure);
 }
 
 bool fuzzOdsReaderOne(const uint8_t* data, size_t size, std::string* failure) {
-  return roundTrip(data, size, failure, false);
+  return closesWhatItOpens([&] { return roundTrip(data, size, failure, false); }, failure);
 }
 
 }  // namespace tabulor

@@ -69,9 +69,6 @@ std::string findNoCase(const std::string& folder, const std::string& wanted) {
 class DbfCursor : public RowCursor {
  public:
   DbfCursor(const std::string& path, const std::string& tableName);
-  ~DbfCursor() override {
-    if (fd_ >= 0) ::close(fd_);
-  }
   const std::vector<FieldInfo>& fields() const override { return infos_; }
   bool next(std::vector<Variant>& row) override;
   void reset() override {
@@ -89,7 +86,17 @@ class DbfCursor : public RowCursor {
   void readMemo(const DbfField& f, std::string_view raw, Variant& out);
 
   std::string path_, fileName_, tableName_;
-  int fd_ = -1;
+  // Closed with the cursor, and also when its constructor throws (a damaged header) and no
+  // destructor runs.
+  struct FileHandle {
+    int fd = -1;
+    FileHandle() = default;
+    FileHandle(const FileHandle&) = delete;
+    FileHandle& operator=(const FileHandle&) = delete;
+    ~FileHandle() {
+      if (fd >= 0) ::close(fd);
+    }
+  } file_;
   DbfHeader header_;
   std::vector<size_t> columns_;  // indexes into header_.fields of the visible fields
   std::vector<FieldInfo> infos_;
@@ -107,19 +114,19 @@ bool isMemoType(const DbfField& f, bool foxPro) {
 
 DbfCursor::DbfCursor(const std::string& path, const std::string& tableName)
     : path_(path), fileName_(fileNameOf(path)), tableName_(tableName) {
-  fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd_ < 0) throw EngineError(ErrorKind::Io, "Cannot open " + path);
+  file_.fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (file_.fd < 0) throw EngineError(ErrorKind::Io, "Cannot open " + path);
   struct stat st {};
-  ::fstat(fd_, &st);
+  ::fstat(file_.fd, &st);
   auto fileSize = static_cast<uint64_t>(st.st_size);
   std::string head(32, '\0');
-  ssize_t n = ::pread(fd_, head.data(), 32, 0);
+  ssize_t n = ::pread(file_.fd, head.data(), 32, 0);
   head.resize(n > 0 ? static_cast<size_t>(n) : 0);
   if (head.size() == 32) {
     uint16_t headerLength = readU16(head.data() + 8);
     if (headerLength > 32 && headerLength <= fileSize) {
       head.resize(headerLength);
-      n = ::pread(fd_, head.data(), headerLength, 0);
+      n = ::pread(file_.fd, head.data(), headerLength, 0);
       head.resize(n > 0 ? static_cast<size_t>(n) : 0);
     }
   }
@@ -224,7 +231,7 @@ void DbfCursor::fillBuffer() {
   size_t done = 0;
   while (done < bytes) {
     ssize_t n =
-        ::pread(fd_, buffer_.data() + done, bytes - done, static_cast<off_t>(offset + done));
+        ::pread(file_.fd, buffer_.data() + done, bytes - done, static_cast<off_t>(offset + done));
     if (n <= 0) fail("the file ends inside a record");
     done += static_cast<size_t>(n);
   }

@@ -1,8 +1,10 @@
-// What the workbook fuzz targets share: a table read into texts, and the first difference
-// between a table and what came back from writing it and reading it again.
+// What the fuzz targets share: a table read into texts, the first difference between a
+// table and what came back from writing it and reading it again, and the count of open file
+// descriptors (an input that leaves one open more fails: a long run would hit the limit).
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -25,5 +27,12 @@ TextTable readTexts(SourceDatabase& db, const std::string& table, size_t maxCell
 // difference, for the failure message of table `name`.
 std::string tableDifference(const std::string& name, const TextTable& first,
                             const TextTable& second);
+
+// How many file descriptors this process has open.
+size_t openDescriptors();
+
+// Runs `one` (a fuzz target's check of one input) and fails it, with `failure` saying so,
+// when it left more file descriptors open than it found.
+bool closesWhatItOpens(const std::function<bool()>& one, std::string* failure);
 
 }  // namespace tabulor

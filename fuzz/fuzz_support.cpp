@@ -1,4 +1,6 @@
-#include "fuzz/round_trip.h"
+#include "fuzz/fuzz_support.h"
+
+#include <dirent.h>
 
 namespace tabulor {
 
@@ -40,6 +42,24 @@ std::string tableDifference(const std::string& name, const TextTable& first,
         return name + " row " + std::to_string(r + 1) + " field " + std::to_string(c + 1) + ": \"" +
                first.rows[r][c] + "\" came back as \"" + second.rows[r][c] + "\"";
   return {};
+}
+
+size_t openDescriptors() {
+  DIR* dir = ::opendir("/proc/self/fd");
+  if (!dir) return 0;
+  size_t n = 0;
+  while (::readdir(dir)) ++n;
+  ::closedir(dir);
+  return n;
+}
+
+bool closesWhatItOpens(const std::function<bool()>& one, std::string* failure) {
+  const size_t before = openDescriptors();
+  if (!one()) return false;
+  const size_t after = openDescriptors();
+  if (after <= before) return true;
+  *failure = std::to_string(after - before) + " file descriptor(s) left open";
+  return false;
 }
 
 }  // namespace tabulor
