@@ -37,6 +37,17 @@ int decimalsNeeded(double value) {
   return decimals > 15 ? 15 : decimals;
 }
 
+// Decimals of a decimal's own text without its trailing zeros ("12.500" has 1); -1 for an
+// exponent form, whose digits are counted through the double instead.
+int textDecimals(std::string_view text) {
+  if (text.find_first_of("eE") != std::string_view::npos) return -1;
+  const size_t dot = text.find('.');
+  if (dot == std::string_view::npos) return 0;
+  size_t end = text.size();
+  while (end > dot + 1 && text[end - 1] == '0') --end;
+  return static_cast<int>(end - dot - 1);
+}
+
 // True when every character of UTF-8 `text` has a byte in Windows-1252.
 bool fitsWindows1252(std::string_view text) {
   size_t i = 0;
@@ -113,9 +124,11 @@ void accumulateStats(ColumnStats& s, const Variant& v) {
     if (number < 0) s.hasNegative = true;
     int digits = integerDigits(std::fabs(number));
     if (digits > s.maxIntDigits) s.maxIntDigits = digits;
-    if (number != std::trunc(number)) {
+    // A decimal keeps more digits than a double: its fraction counts as its text has it.
+    const int ownDecimals = v.vt == VT_DECIMAL ? textDecimals(v.str) : -1;
+    if (ownDecimals > 0 || (ownDecimals < 0 && number != std::trunc(number))) {
       s.allWholeNumbers = false;
-      int decimals = decimalsNeeded(number);
+      int decimals = ownDecimals > 0 ? ownDecimals : decimalsNeeded(number);
       if (decimals > s.maxDecimals) s.maxDecimals = decimals;
     }
   }

@@ -20,7 +20,8 @@ struct ColumnStats {
   int64_t maxTextChars = 0;  // longest value as text, in code points
   int64_t maxTextBytes = 0;  // longest value as text, in UTF-8 bytes
   int maxIntDigits = 0;      // digits before the point of the largest numeric value
-  int maxDecimals = 0;       // decimals needed by the most precise numeric value (capped at 15)
+  int maxDecimals = 0;       // decimals needed by the most precise numeric value (at most 15
+                             // for a double; a decimal's own digits count in full)
   bool hasNegative = false;
   bool allWholeNumbers = true;  // every numeric value is an integer
   double minValue = 0, maxValue = 0;

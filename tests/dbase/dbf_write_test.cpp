@@ -109,6 +109,28 @@ TEST(DbfWrite, PlansColumnsFromTheValues) {
   EXPECT_TRUE(plan.anyMemo);
 }
 
+// A decimal carries more digits than a double (dBASE IV's F(20,18), read back exactly): the
+// column is planned from its own digits, and none is rounded away.
+TEST(DbfWrite, DecimalsKeepEveryDigit) {
+  const std::vector<std::string> values = {"2.446744073709551615", "-0.000000000000000001",
+                                           "1.100000000000000001", "12"};
+  for (const char* dialect : Dialects) {
+    TempDir dir;
+    std::vector<std::vector<Variant>> rows;
+    for (const std::string& v : values) rows.push_back({Variant::decimal(v)});
+    writeTable(*findDriver(dialect), dir.path(), "exact.dbf", {field("x", VT_DECIMAL)}, rows);
+    Table back = readDbf(dir.path(), "exact");
+    ASSERT_EQ(back.rows.size(), values.size()) << dialect;
+    for (size_t r = 0; r < values.size(); ++r) {
+      std::string got = variantToText(back.rows[r][0]);
+      // A column planned with 18 decimals pads every value to them.
+      while (got.find('.') != std::string::npos && got.back() == '0') got.pop_back();
+      if (!got.empty() && got.back() == '.') got.pop_back();
+      EXPECT_EQ(got, values[r]) << dialect;
+    }
+  }
+}
+
 // dBASE has no time type and D holds no time: times of day, like date-times, are kept as
 // their text in a character field.
 TEST(DbfWrite, TimesOfDayAreKeptAsTheirText) {
