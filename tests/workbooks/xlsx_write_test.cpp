@@ -106,6 +106,24 @@ TEST(XlsxWrite, OpenpyxlReadsValuesAndTypes) {
             "(0, '日本語 😀 текст', -0.5, datetime.datetime(1900, 3, 1, 0, 0), False)\n");
 }
 
+// The sheet parts are deflated at zlib's fastest level (the zip's option bits say so) and
+// every part inflates to its recorded CRC, as Python's zip reader checks them.
+TEST(XlsxWrite, PartsDeflatedFastAndWhole) {
+  TempDir tmp;
+  Sample s;
+  writeTable(xlsx(), tmp.file("book.xlsx"), "Data", s.schema, s.rows);
+  std::string out = runPython(R"(
+import sys, zipfile
+z = zipfile.ZipFile(sys.argv[1])
+print(z.testzip())
+for i in z.infolist():
+    if i.filename.startswith("xl/worksheets/"):
+        print(i.filename, i.compress_type, (i.flag_bits >> 1) & 3)
+)",
+                              {tmp.file("book.xlsx")});
+  EXPECT_EQ(out, "None\nxl/worksheets/sheet1.xml 8 3\n");
+}
+
 TEST(XlsxWrite, GnumericReadsWhatIsWritten) {
   if (!haveProgram("ssconvert")) GTEST_SKIP() << "ssconvert not installed";
   TempDir tmp;
