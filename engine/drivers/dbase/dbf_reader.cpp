@@ -19,6 +19,7 @@
 #include "engine/drivers/dbase/dbf_header.h"
 #include "engine/drivers/dbase/memo_file.h"
 #include "engine/engine_error.h"
+#include "engine/file_descriptor.h"
 #include "engine/file_names.h"
 #include "engine/message_text.h"
 #include "engine/ole_date.h"
@@ -86,17 +87,7 @@ class DbfCursor : public RowCursor {
   void readMemo(const DbfField& f, std::string_view raw, Variant& out);
 
   std::string path_, fileName_, tableName_;
-  // Closed with the cursor, and also when its constructor throws (a damaged header) and no
-  // destructor runs.
-  struct FileHandle {
-    int fd = -1;
-    FileHandle() = default;
-    FileHandle(const FileHandle&) = delete;
-    FileHandle& operator=(const FileHandle&) = delete;
-    ~FileHandle() {
-      if (fd >= 0) ::close(fd);
-    }
-  } file_;
+  FileDescriptor file_;
   DbfHeader header_;
   std::vector<size_t> columns_;  // indexes into header_.fields of the visible fields
   std::vector<FieldInfo> infos_;
@@ -113,20 +104,22 @@ bool isMemoType(const DbfField& f, bool foxPro) {
 }
 
 DbfCursor::DbfCursor(const std::string& path, const std::string& tableName)
-    : path_(path), fileName_(fileNameOf(path)), tableName_(tableName) {
-  file_.fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (file_.fd < 0) throw EngineError(ErrorKind::Io, "Cannot open " + path);
+    : path_(path),
+      fileName_(fileNameOf(path)),
+      tableName_(tableName),
+      file_(::open(path.c_str(), O_RDONLY | O_CLOEXEC)) {
+  if (!file_.valid()) throw EngineError(ErrorKind::Io, "Cannot open " + path);
   struct stat st {};
-  ::fstat(file_.fd, &st);
+  ::fstat(file_.get(), &st);
   auto fileSize = static_cast<uint64_t>(st.st_size);
   std::string head(32, '\0');
-  ssize_t n = ::pread(file_.fd, head.data(), 32, 0);
+  ssize_t n = ::pread(file_.get(), head.data(), 32, 0);
   head.resize(n > 0 ? static_cast<size_t>(n) : 0);
   if (head.size() == 32) {
     uint16_t headerLength = readU16(head.data() + 8);
     if (headerLength > 32 && headerLength <= fileSize) {
       head.resize(headerLength);
-      n = ::pread(file_.fd, head.data(), headerLength, 0);
+      n = ::pread(file_.get(), head.data(), headerLength, 0);
       head.resize(n > 0 ? static_cast<size_t>(n) : 0);
     }
   }
@@ -230,8 +223,8 @@ void DbfCursor::fillBuffer() {
   uint64_t offset = header_.headerLength + static_cast<uint64_t>(recordIdx_) * header_.recordLength;
   size_t done = 0;
   while (done < bytes) {
-    ssize_t n =
-        ::pread(file_.fd, buffer_.data() + done, bytes - done, static_cast<off_t>(offset + done));
+    ssize_t n = ::pread(file_.get(), buffer_.data() + done, bytes - done,
+                        static_cast<off_t>(offset + done));
     if (n <= 0) fail("the file ends inside a record");
     done += static_cast<size_t>(n);
   }

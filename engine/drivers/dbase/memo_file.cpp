@@ -15,11 +15,11 @@
 
 namespace tabulor::dbase {
 
-MemoReader::MemoReader(const std::string& path, bool fpt) : path_(path), fpt_(fpt) {
-  fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd_ < 0) throw EngineError(ErrorKind::Io, "Cannot open memo file " + path);
+MemoReader::MemoReader(const std::string& path, bool fpt)
+    : path_(path), fd_(::open(path.c_str(), O_RDONLY | O_CLOEXEC)), fpt_(fpt) {
+  if (!fd_.valid()) throw EngineError(ErrorKind::Io, "Cannot open memo file " + path);
   struct stat st {};
-  if (fstat(fd_, &st) == 0) size_ = static_cast<uint64_t>(st.st_size);
+  if (fstat(fd_.get(), &st) == 0) size_ = static_cast<uint64_t>(st.st_size);
   char header[22] = {};
   if (size_ >= 22) readAt(0, header, sizeof header);
   if (fpt_) {
@@ -31,14 +31,10 @@ MemoReader::MemoReader(const std::string& path, bool fpt) : path_(path), fpt_(fp
   if (blockSize_ == 0) blockSize_ = 512;
 }
 
-MemoReader::~MemoReader() {
-  if (fd_ >= 0) ::close(fd_);
-}
-
 void MemoReader::readAt(uint64_t offset, char* buffer, size_t size) {
   size_t done = 0;
   while (done < size) {
-    ssize_t n = ::pread(fd_, buffer + done, size - done, static_cast<off_t>(offset + done));
+    ssize_t n = ::pread(fd_.get(), buffer + done, size - done, static_cast<off_t>(offset + done));
     if (n <= 0) throw EngineError(ErrorKind::Io, "Cannot read memo file " + path_);
     done += static_cast<size_t>(n);
   }

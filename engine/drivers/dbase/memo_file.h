@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 
+#include "engine/file_descriptor.h"
 #include "engine/output_file.h"
 
 namespace tabulor::dbase {
@@ -15,7 +16,6 @@ class MemoReader {
   // Opens `path`; throws EngineError(Io) when it cannot be opened. `fpt` selects the FoxPro
   // layout (big-endian header and block headers).
   MemoReader(const std::string& path, bool fpt);
-  ~MemoReader();
   MemoReader(const MemoReader&) = delete;
   MemoReader& operator=(const MemoReader&) = delete;
 
@@ -28,7 +28,7 @@ class MemoReader {
   void readAt(uint64_t offset, char* buffer, size_t size);
 
   std::string path_;
-  int fd_ = -1;
+  FileDescriptor fd_;
   bool fpt_;
   uint64_t size_ = 0;
   uint32_t blockSize_ = 512;

@@ -15,9 +15,9 @@
 
 namespace tabulor::jet {
 
-JetFile::JetFile(std::string path) : path_(std::move(path)) {
-  fd_ = ::open(path_.c_str(), O_RDWR | O_CLOEXEC);
-  if (fd_ < 0) {
+JetFile::JetFile(std::string path)
+    : path_(std::move(path)), fd_(::open(path_.c_str(), O_RDWR | O_CLOEXEC)) {
+  if (!fd_.valid()) {
     if (errno == ENOENT) {
       // A database that is missing because its folder cannot take it says so.
       std::string folder = path_.substr(0, path_.size() - fileNameOf(path_).size());
@@ -29,13 +29,9 @@ JetFile::JetFile(std::string path) : path_(std::move(path)) {
     fail("cannot be opened for writing");
   }
   struct stat st {};
-  if (::fstat(fd_, &st) != 0) fail("cannot be examined");
+  if (::fstat(fd_.get(), &st) != 0) fail("cannot be examined");
   bytes_ = static_cast<uint64_t>(st.st_size);
   pages_ = static_cast<uint32_t>(bytes_ / PageSize);
-}
-
-JetFile::~JetFile() {
-  if (fd_ >= 0) ::close(fd_);
 }
 
 void JetFile::fail(const std::string& what) const {
@@ -49,7 +45,7 @@ std::string JetFile::readPage(uint32_t page) const {
   std::string out(PageSize, '\0');
   size_t done = 0;
   while (done < PageSize) {
-    ssize_t n = ::pread(fd_, out.data() + done, PageSize - done,
+    ssize_t n = ::pread(fd_.get(), out.data() + done, PageSize - done,
                         static_cast<off_t>(uint64_t(page) * PageSize + done));
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) fail("cannot be read");
@@ -61,7 +57,7 @@ std::string JetFile::readPage(uint32_t page) const {
 void JetFile::writePage(uint32_t page, const std::string& bytes) {
   size_t done = 0;
   while (done < PageSize) {
-    ssize_t n = ::pwrite(fd_, bytes.data() + done, PageSize - done,
+    ssize_t n = ::pwrite(fd_.get(), bytes.data() + done, PageSize - done,
                          static_cast<off_t>(uint64_t(page) * PageSize + done));
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) fail("cannot be written");
@@ -74,7 +70,7 @@ void JetFile::writePage(uint32_t page, const std::string& bytes) {
 }
 
 void JetFile::truncate(uint32_t pages) {
-  if (::ftruncate(fd_, static_cast<off_t>(uint64_t(pages) * PageSize)) != 0)
+  if (::ftruncate(fd_.get(), static_cast<off_t>(uint64_t(pages) * PageSize)) != 0)
     fail("cannot be cut back");
   pages_ = pages;
   bytes_ = uint64_t(pages) * PageSize;

@@ -5,13 +5,14 @@
 #include <cstdint>
 #include <string>
 
+#include "engine/file_descriptor.h"
+
 namespace tabulor::jet {
 
 class JetFile {
  public:
   // Opens an existing file for reading and writing. Throws EngineError(NotFound/Io).
   explicit JetFile(std::string path);
-  ~JetFile();
   JetFile(const JetFile&) = delete;
   JetFile& operator=(const JetFile&) = delete;
 
@@ -25,7 +26,7 @@ class JetFile {
  private:
   [[noreturn]] void fail(const std::string& what) const;
   std::string path_;
-  int fd_ = -1;
+  FileDescriptor fd_;
   uint32_t pages_ = 0;
   uint64_t bytes_ = 0;
 };
