@@ -124,7 +124,14 @@ OutputLock::OutputLock(const std::string& outputPath) {
   lockPath_ = folderPart(outputPath) + outputLockName(fileNameOf(outputPath));
   for (;;) {
     fd_ = ::open(lockPath_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0644);
-    if (fd_ < 0) failIo("write", outputPath, errno);
+    if (fd_ < 0) {
+      const int error = errno;
+      // A missing or read-only output folder is named as such, not as the file.
+      std::string problem = folderWriteProblem(folderPart(outputPath));
+      if (!problem.empty())
+        throw EngineError(ErrorKind::Io, "Cannot write " + outputPath + ": " + problem);
+      failIo("write", outputPath, error);
+    }
     if (::flock(fd_, LOCK_EX | LOCK_NB) != 0) {
       int error = errno;
       ::close(fd_);

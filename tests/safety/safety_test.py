@@ -180,6 +180,18 @@ class Safety(unittest.TestCase):
                 self.assertIn("Read-only file system", run.stderr)
                 self.assertIn(out, run.stderr)
 
+    def test_missing_output_folder_is_named(self):
+        source = os.path.join(self.src, "small.csv")
+        write_source(source, rows=3)
+        out = os.path.join(self.tmp, "missing")
+        for target in ("csv", "mdb", "xlsx", "dbf"):
+            with self.subTest(target=target):
+                run = subprocess.run([TABULOR, source, target, out], capture_output=True,
+                                     text=True, timeout=60)
+                self.assertEqual(run.returncode, 1, run.stderr)
+                self.assertIn(f"the folder {out} does not exist", run.stderr)
+                self.assertFalse(os.path.exists(out))
+
 
 if __name__ == "__main__":
     unittest.main()
