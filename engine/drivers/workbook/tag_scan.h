@@ -10,9 +10,14 @@
 #include <string>
 #include <string_view>
 
+#include "engine/drivers/workbook/plain_xml_stream.h"
 #include "engine/drivers/workbook/zip_package.h"
 
 namespace tabulor::workbook {
+
+// Where the tag whose text starts at p ends: its ">" outside quoted values, or nullptr when
+// the tag runs past `end`; `quote` carries an open quote in and out (0: none).
+const char* findTagEnd(const char* p, const char* end, char& quote);
 
 class TagScanner {
  public:
@@ -21,6 +26,9 @@ class TagScanner {
   // naming `where` when the part cannot be inflated or has a document type declaration
   // (refused as the XML reader refuses it).
   void scan(GPtr<GsfInput> part, const std::string& where);
+  // Whether the part, as far as it was scanned, is plain XML (see PlainXmlCheck); pin
+  // prefixes on it before the scan.
+  PlainXmlCheck& plainXml() { return plainXml_; }
 
  protected:
   // `tag` is the text between "<" and ">" without the leading "/" of an end tag or the
@@ -40,12 +48,14 @@ class TagScanner {
   size_t matched_ = 0;
   char quote_ = 0;
   bool stopped_ = false, declaration_ = false;
+  PlainXmlCheck plainXml_;
 };
 
 // Calls fn(localName, rawValue) for each attribute in the text of a start tag, in order,
-// while fn returns true. Values are as written (entities not decoded).
+// while fn returns true (fn(qualifiedName, rawValue) when `qualified`). Values are as
+// written (entities not decoded).
 template <typename Fn>
-void forEachTagAttribute(std::string_view tag, Fn&& fn) {
+void forEachTagAttribute(std::string_view tag, Fn&& fn, bool qualified = false) {
   // Names never hold "=" and values are quoted: from one value's closing quote, the next
   // "=" ends the next name.
   const char* base = tag.data();
@@ -60,7 +70,7 @@ void forEachTagAttribute(std::string_view tag, Fn&& fn) {
       --end;
     size_t start = end;
     while (start > i && tag[start - 1] != ' ' && tag[start - 1] != '\t' && tag[start - 1] != '\r' &&
-           tag[start - 1] != '\n' && tag[start - 1] != ':')
+           tag[start - 1] != '\n' && (qualified || tag[start - 1] != ':'))
       --start;
     size_t v = nameEnd + 1;
     while (v < tag.size() && (tag[v] == ' ' || tag[v] == '\t' || tag[v] == '\r' || tag[v] == '\n'))
