@@ -33,25 +33,23 @@ bool blank(char c) {
 
 // Characters of names: ASCII letters, digits and "-._:" and every byte of a multi-byte
 // UTF-8 character (not told apart further: such names never match an interned one).
+constexpr bool nameStartChar(int c) {
+  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_' || c == ':' || c >= 0x80;
+}
+constexpr bool nameChar(int c) {
+  return nameStartChar(c) || (c >= '0' && c <= '9') || c == '-' || c == '.';
+}
 struct NameChars {
   std::array<bool, 256> start{}, rest{};
-  NameChars() {
-    for (int c = 0; c < 256; ++c) {
-      bool letter =
-          (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_' || c == ':' || c >= 0x80;
-      start[c] = letter;
-      rest[c] = letter || (c >= '0' && c <= '9') || c == '-' || c == '.';
-    }
+  constexpr NameChars() {
+    for (int c = 0; c < 256; ++c) start[c] = nameStartChar(c), rest[c] = nameChar(c);
   }
 };
-const NameChars& nameChars() {
-  static const NameChars chars;
-  return chars;
-}
+constexpr NameChars Names;
 
 // The end of the name starting at p (p itself when there is none).
 const char* scanName(const char* p, const char* end) {
-  const NameChars& n = nameChars();
+  const NameChars& n = Names;
   if (p == end || !n.start[static_cast<unsigned char>(*p)]) return p;
   ++p;
   while (p < end && n.rest[static_cast<unsigned char>(*p)]) ++p;
@@ -75,6 +73,33 @@ const char* nextTextMark(const char* p, const char* end) {
 #endif
   while (p < end && *p != '<' && *p != '&' && static_cast<signed char>(*p) >= 0x20) ++p;
   return p;
+}
+
+// The first `c` in [p, end), or nullptr; inline, since most values it looks through are a
+// few bytes long.
+const char* findByte(const char* p, const char* end, char c) {
+#ifdef __SSE2__
+  const __m128i wanted = _mm_set1_epi8(c);
+  while (end - p >= 16) {
+    __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+    int mask = _mm_movemask_epi8(_mm_cmpeq_epi8(v, wanted));
+    if (mask) return p + __builtin_ctz(static_cast<unsigned>(mask));
+    p += 16;
+  }
+#endif
+  for (; p < end; ++p)
+    if (*p == c) return p;
+  return nullptr;
+}
+
+// The first eight bytes of a name (fewer, zero-padded), as one number.
+uint64_t nameWord(const char* p, size_t n) {
+  uint64_t v = 0;
+  if (n >= 8)
+    std::memcpy(&v, p, 8);
+  else
+    for (size_t i = 0; i < n; ++i) v |= uint64_t(static_cast<unsigned char>(p[i])) << (8 * i);
+  return v;
 }
 
 bool allowedChar(uint32_t c) {
@@ -278,7 +303,7 @@ PlainXmlStream::Name PlainXmlStream::resolve(std::string_view qname) const {
   std::string_view local = qname, prefix;
   size_t colon = qname.find(':');
   if (colon != std::string_view::npos && colon > 0 && colon + 1 < qname.size() &&
-      nameChars().start[static_cast<unsigned char>(qname[colon + 1])] && qname[colon + 1] != ':') {
+      Names.start[static_cast<unsigned char>(qname[colon + 1])] && qname[colon + 1] != ':') {
     prefix = qname.substr(0, colon);
     local = qname.substr(colon + 1);
   }
@@ -294,19 +319,31 @@ PlainXmlStream::Name PlainXmlStream::resolve(std::string_view qname) const {
   return name;
 }
 
-PlainXmlStream::Name PlainXmlStream::lookup(std::string_view qname) {
-  uint32_t h = 2166136261u;
-  for (char c : qname) h = (h ^ static_cast<unsigned char>(c)) * 16777619u;
+PlainXmlStream::NameKey::NameKey(std::string_view name)
+    : head(nameWord(name.data(), name.size())),
+      tail(name.size() > 8 ? nameWord(name.data() + name.size() - 8, 8) : 0),
+      size(name.size()) {}
+
+bool PlainXmlStream::NameKey::same(const NameKey& other, std::string_view name,
+                                   std::string_view otherName) const {
+  // Names of up to sixteen bytes are wholly in the key; longer ones are compared in full
+  // only when their keys agree.
+  return head == other.head && tail == other.tail && size == other.size &&
+         (size <= 16 || std::memcmp(name.data() + 8, otherName.data() + 8, size - 16) == 0);
+}
+
+PlainXmlStream::Name PlainXmlStream::lookup(std::string_view qname, const NameKey& key) {
+  uint64_t h = (key.head * 0x9E3779B97F4A7C15ull) ^ (key.tail * 0xC2B2AE3D27D4EB4Full) ^ key.size;
   const size_t mask = slots_.size() - 1;
-  size_t i = h & mask;
+  size_t i = static_cast<size_t>(h >> 40) & mask;
   for (; slots_[i] >= 0; i = (i + 1) & mask) {
-    const CachedName& cached = cache_[static_cast<size_t>(slots_[i])];
-    if (cached.qname == qname) return cached.name;
+    const CachedName& c = cache_[static_cast<size_t>(slots_[i])];
+    if (key.same(c.key, qname, c.qname)) return c.name;
   }
   Name name = resolve(qname);
   if (cache_.size() < slots_.size() / 2) {
     slots_[i] = static_cast<int>(cache_.size());
-    cache_.push_back({std::string(qname), name});
+    cache_.push_back({std::string(qname), key, name});
   }
   return name;
 }
@@ -330,7 +367,7 @@ const char* PlainXmlStream::reference(const char* p, const char* end, bool last,
   const char* q = p + 1;
   auto cutShort = [&]() -> const char* {
     if (!last && end - p < static_cast<ptrdiff_t>(MaxTokenBytes)) return nullptr;
-    malformed(p, "a reference (&...;) cut short");
+    malformed(p, "a reference without its ';'");
   };
   if (q < end && *q == '#') {
     ++q;
@@ -380,6 +417,16 @@ const char* PlainXmlStream::reference(const char* p, const char* end, bool last,
 }
 
 const char* PlainXmlStream::text(const char* p, const char* end, bool last) {
+  // Text is read once the markup after it has come, as libxml2 reads it: text at the end of
+  // the part's last slice, after what a reader asked for, is then never looked at by
+  // either. Within [p, end) every reference and character is then complete.
+  auto lt = static_cast<const char*>(std::memchr(p, '<', static_cast<size_t>(end - p)));
+  if (!lt) {
+    if (!last) return p;
+    lt = end;
+  }
+  end = lt;
+  last = true;
   const char* run = p;
   while (p < end) {
     const char* m = nextTextMark(p, end);
@@ -455,53 +502,63 @@ const char* PlainXmlStream::endTag(const char* p, const char* end, bool last) {
 }
 
 const char* PlainXmlStream::startTag(const char* p, const char* end, bool last) {
-  char quote = 0;
-  const char* gt = findTagEnd(p + 1, end, quote);
-  if (!gt) {
+  // Read in one go up to the end of the buffer: running into it means the tag goes on in
+  // the next slice, and is read again whole from there.
+  auto cutShort = [&]() -> const char* {
     if (!last && end - p < static_cast<ptrdiff_t>(MaxTokenBytes)) return nullptr;
     malformed(p, last ? "the part ends inside a tag" : "a tag longer than 16 MB");
-  }
-  if (rootClosed_) malformed(p, "a second root element");
-  bool root = !rootSeen_;
-  rootSeen_ = true;
-  const char* q = scanName(p + 1, gt);
+  };
+  const char* q = scanName(p + 1, end);
+  if (q == end) return cutShort();
   if (q == p + 1) malformed(p, "a '<' that begins no tag");
+  if (rootClosed_) malformed(p, "a second root element");
   std::string_view qname(p + 1, static_cast<size_t>(q - p - 1));
-
   raw_.clear();
   decoded_.clear();
   declarations_.clear();
   bool selfClosing = false;
+  const char* gt;
   for (;;) {
     const char* from = q;
-    while (q < gt && blank(*q)) ++q;
-    if (q == gt) break;
+    while (q < end && blank(*q)) ++q;
+    if (q == end) return cutShort();
+    if (*q == '>') {
+      gt = q;
+      break;
+    }
     if (*q == '/') {
-      if (q + 1 != gt) malformed(q, "a '/' inside a tag");
+      if (q + 1 == end) return cutShort();
+      if (q[1] != '>') malformed(q, "a '/' inside a tag");
       selfClosing = true;
+      gt = q + 1;
       break;
     }
     if (q == from) malformed(q, "attributes not parted by blanks");
     const char* nameStart = q;
-    q = scanName(q, gt);
+    q = scanName(q, end);
+    if (q == end) return cutShort();
     if (q == nameStart) malformed(q, "a malformed attribute");
     std::string_view name(nameStart, static_cast<size_t>(q - nameStart));
-    while (q < gt && blank(*q)) ++q;
-    if (q == gt || *q != '=') malformed(q, "the attribute " + shown(name) + " has no value");
+    while (q < end && blank(*q)) ++q;
+    if (q == end) return cutShort();
+    if (*q != '=') malformed(q, "the attribute " + shown(name) + " has no value");
     ++q;
-    while (q < gt && blank(*q)) ++q;
-    if (q == gt || (*q != '"' && *q != '\''))
+    while (q < end && blank(*q)) ++q;
+    if (q == end) return cutShort();
+    if (*q != '"' && *q != '\'')
       malformed(q, "the value of attribute " + shown(name) + " is not quoted");
-    auto close = static_cast<const char*>(std::memchr(q + 1, *q, static_cast<size_t>(gt - q - 1)));
-    if (!close) malformed(q, "the value of attribute " + shown(name) + " is not closed");
+    const char* close = findByte(q + 1, end, *q);
+    if (!close) return cutShort();
     const char* value = q + 1;
     q = close + 1;
+    NameKey key(name);
     for (const RawAttribute& other : raw_)
-      if (other.name == name) malformed(nameStart, "the attribute " + shown(name) + " twice");
+      if (key.same(other.key, name, other.name))
+        malformed(nameStart, "the attribute " + shown(name) + " twice");
     for (const auto& d : declarations_)
       if (d.first == name) malformed(nameStart, "the attribute " + shown(name) + " twice");
     if (name.substr(0, 5) == "xmlns" && (name.size() == 5 || name[5] == ':')) {
-      if (!root)
+      if (rootSeen_)
         malformed(nameStart,
                   "a namespace declaration below the root element, which the first reading of "
                   "the part did not see (the file changed while it was read?)");
@@ -509,7 +566,7 @@ const char* PlainXmlStream::startTag(const char* p, const char* end, bool last) 
       continue;
     }
     if (nextTextMark(value, close) == close) {
-      raw_.push_back({name, value, close, 0, 0, false});
+      raw_.push_back({name, key, value, close, 0, 0, false});
       continue;
     }
     // Entities and character references decoded, literal tabs and line ends made spaces
@@ -538,8 +595,10 @@ const char* PlainXmlStream::startTag(const char* p, const char* end, bool last) 
         s = m + n;
       }
     }
-    raw_.push_back({name, nullptr, nullptr, start, decoded_.size(), true});
+    raw_.push_back({name, key, nullptr, nullptr, start, decoded_.size(), true});
   }
+  bool root = !rootSeen_;
+  rootSeen_ = true;
   if (root) {
     for (const auto& [name, uri] : declarations_)
       namespaces_.emplace_back(name.size() > 5 ? std::string(name.substr(6)) : std::string(),
@@ -547,16 +606,17 @@ const char* PlainXmlStream::startTag(const char* p, const char* end, bool last) 
     cache_.clear();
     std::fill(slots_.begin(), slots_.end(), -1);
   }
-  attributes_.clear();
+  if (attributes_.size() < 5 * raw_.size()) attributes_.resize(5 * raw_.size());
+  const xmlChar** out = attributes_.data();
   for (const RawAttribute& a : raw_) {
-    Name name = lookup(a.name);
+    Name name = lookup(a.name, a.key);
     const char* value = a.decoded ? decoded_.data() + a.decodedBegin : a.value;
     const char* valueEnd = a.decoded ? decoded_.data() + a.decodedEnd : a.valueEnd;
-    attributes_.push_back(name.local);
-    attributes_.push_back(nullptr);
-    attributes_.push_back(name.uri);
-    attributes_.push_back(reinterpret_cast<const xmlChar*>(value));
-    attributes_.push_back(reinterpret_cast<const xmlChar*>(valueEnd));
+    *out++ = name.local;
+    *out++ = nullptr;
+    *out++ = name.uri;
+    *out++ = reinterpret_cast<const xmlChar*>(value);
+    *out++ = reinterpret_cast<const xmlChar*>(valueEnd);
   }
   if (nameEnds_.size() >= MaxDepth) malformed(p, "elements nested more than a million deep");
   Name name = lookup(qname);

@@ -66,13 +66,22 @@ class PlainXmlStream : public XmlEventStream {
     const xmlChar* local = nullptr;
     const xmlChar* uri = nullptr;
   };
+  // The key a name is cached by: its length and first and last eight bytes.
+  struct NameKey {
+    uint64_t head, tail;
+    size_t size;
+    explicit NameKey(std::string_view name);
+    bool same(const NameKey& other, std::string_view name, std::string_view otherName) const;
+  };
   struct CachedName {
     std::string qname;
+    NameKey key;
     Name name;
   };
   // An attribute of the tag being read: its value in the buffer, or in decoded_.
   struct RawAttribute {
     std::string_view name;
+    NameKey key;
     const char *value = nullptr, *valueEnd = nullptr;
     size_t decodedBegin = 0, decodedEnd = 0;
     bool decoded = false;
@@ -84,7 +93,8 @@ class PlainXmlStream : public XmlEventStream {
   const char* startTag(const char* p, const char* end, bool last);
   const char* endTag(const char* p, const char* end, bool last);
   const char* reference(const char* p, const char* end, bool last, std::string& out);
-  Name lookup(std::string_view qname);
+  Name lookup(std::string_view qname) { return lookup(qname, NameKey(qname)); }
+  Name lookup(std::string_view qname, const NameKey& key);
   Name resolve(std::string_view qname) const;
   void deliver(const char* begin, const char* end);
   [[noreturn]] void malformed(const char* at, const std::string& why);
