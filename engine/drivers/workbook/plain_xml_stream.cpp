@@ -637,6 +637,9 @@ const char* PlainXmlStream::markup(const char* p, const char* end, bool last) {
   if (end - p < 4 && !last && std::memchr(p, '>', static_cast<size_t>(end - p)) == nullptr)
     return nullptr;
   if (end - p < 2) malformed(p, "the part ends inside a tag");
+  // Tags from the last '>' of the buffer on wait for more bytes, as in libxml2's push
+  // parser: a fault in them then shows, or not, as it does there.
+  if (!last && p[1] != '!' && p[1] != '?' && (!lastGt_ || p >= lastGt_)) return nullptr;
   if (p[1] == '/') return endTag(p, end, last);
   if (p[1] == '!' && end - p >= 4 && std::memcmp(p, "<!--", 4) == 0) {
     // A comment: to its "--", which must end it.
@@ -646,7 +649,11 @@ const char* PlainXmlStream::markup(const char* p, const char* end, bool last) {
       if (!last && end - p < static_cast<ptrdiff_t>(MaxTokenBytes)) return nullptr;
       malformed(p, last ? "the part ends inside a comment" : "a comment longer than 16 MB");
     }
-    if (dashes[2] != '>') malformed(dashes, "a '--' inside a comment");
+    if (dashes[2] != '>') {
+      // Reported once the comment's end has come, as libxml2 reads a comment only then.
+      if (!last && !memmem(dashes, static_cast<size_t>(end - dashes), "-->", 3)) return nullptr;
+      malformed(dashes, "a '--' inside a comment");
+    }
     return dashes + 3;
   }
   if (p[1] == '!' || p[1] == '?')
@@ -656,8 +663,26 @@ const char* PlainXmlStream::markup(const char* p, const char* end, bool last) {
   return startTag(p, end, last);
 }
 
+// The '>' that libxml2's push parser reads tags up to: the first after the buffer's last
+// '<' outside quotes, or else the last before it.
+static const char* lastTagEnd(const char* begin, const char* end) {
+  auto lt = static_cast<const char*>(memrchr(begin, '<', static_cast<size_t>(end - begin)));
+  if (!lt) return nullptr;
+  for (const char* p = lt + 1; p < end; ++p) {
+    if (*p == '>') return p;
+    if (*p == '"' || *p == '\'') {
+      auto close =
+          static_cast<const char*>(std::memchr(p + 1, *p, static_cast<size_t>(end - p - 1)));
+      if (!close) break;
+      p = close;
+    }
+  }
+  return static_cast<const char*>(memrchr(begin, '>', static_cast<size_t>(lt - begin)));
+}
+
 size_t PlainXmlStream::parse(const char* begin, const char* end, bool last) {
   base_ = begin;
+  lastGt_ = last ? nullptr : lastTagEnd(begin, end);
   const char* p = begin;
   if (!started_) {
     // The byte order mark and the XML declaration, which the first reading checked.

@@ -107,12 +107,13 @@ class PlainXmlStream : public XmlEventStream {
        rootClosed_ = false;
   std::string error_;
 
-  std::string carry_;           // an incomplete token from the end of the last slice
-  uint64_t carryOffset_ = 0;    // of carry_, in the part
-  uint64_t sliceOffset_ = 0;    // of the slice being read, in the part
-  uint64_t offset_ = 0;         // of the buffer being parsed, in the part
-  const char* base_ = nullptr;  // that buffer
-  uint64_t eventOffset_ = 0;    // of the tag being handed out, in the part
+  std::string carry_;             // an incomplete token from the end of the last slice
+  uint64_t carryOffset_ = 0;      // of carry_, in the part
+  uint64_t sliceOffset_ = 0;      // of the slice being read, in the part
+  uint64_t offset_ = 0;           // of the buffer being parsed, in the part
+  const char* base_ = nullptr;    // that buffer
+  const char* lastGt_ = nullptr;  // in it, the end of the last tag that may be read
+  uint64_t eventOffset_ = 0;      // of the tag being handed out, in the part
 
   // Open elements: their qualified names, end to end.
   std::string names_;
