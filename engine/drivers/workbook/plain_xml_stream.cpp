@@ -425,6 +425,8 @@ const char* PlainXmlStream::text(const char* p, const char* end, bool last) {
     if (!last) return p;
     lt = end;
   }
+  const char* bufferEnd = end;
+  bool moreToCome = !last;
   end = lt;
   last = true;
   const char* run = p;
@@ -445,6 +447,8 @@ const char* PlainXmlStream::text(const char* p, const char* end, bool last) {
     }
     if (c == '&') {
       deliver(run, m);
+      // libxml2 reads a reference once a ';' has come after it, anywhere.
+      if (moreToCome && !std::memchr(m, ';', static_cast<size_t>(bufferEnd - m))) return m;
       reference_.clear();
       const char* after = reference(m, end, last, reference_);
       if (!after) return m;
