@@ -75,23 +75,6 @@ const char* nextTextMark(const char* p, const char* end) {
   return p;
 }
 
-// The first `c` in [p, end), or nullptr; inline, since most values it looks through are a
-// few bytes long.
-const char* findByte(const char* p, const char* end, char c) {
-#ifdef __SSE2__
-  const __m128i wanted = _mm_set1_epi8(c);
-  while (end - p >= 16) {
-    __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-    int mask = _mm_movemask_epi8(_mm_cmpeq_epi8(v, wanted));
-    if (mask) return p + __builtin_ctz(static_cast<unsigned>(mask));
-    p += 16;
-  }
-#endif
-  for (; p < end; ++p)
-    if (*p == c) return p;
-  return nullptr;
-}
-
 // The first eight bytes of a name (fewer, zero-padded), as one number.
 uint64_t nameWord(const char* p, size_t n) {
   uint64_t v = 0;
@@ -212,7 +195,7 @@ void PlainXmlCheck::onTag(std::string_view tag, bool end) {
   // (Looked for anywhere in the tag: a value holding the word costs a slower read, no more.)
   const char* p = tag.data();
   const char* e = p + tag.size();
-  while ((p = static_cast<const char*>(std::memchr(p, 'x', static_cast<size_t>(e - p))))) {
+  while ((p = findByte(p, e, 'x'))) {
     if (e - p >= 5 && std::memcmp(p, "xmlns", 5) == 0) {
       plain_ = false;
       return;
@@ -420,7 +403,7 @@ const char* PlainXmlStream::text(const char* p, const char* end, bool last) {
   // Text is read once the markup after it has come, as libxml2 reads it: text at the end of
   // the part's last slice, after what a reader asked for, is then never looked at by
   // either. Within [p, end) every reference and character is then complete.
-  auto lt = static_cast<const char*>(std::memchr(p, '<', static_cast<size_t>(end - p)));
+  const char* lt = findByte(p, end, '<');
   if (!lt) {
     if (!last) return p;
     lt = end;
@@ -481,7 +464,7 @@ const char* PlainXmlStream::text(const char* p, const char* end, bool last) {
 }
 
 const char* PlainXmlStream::endTag(const char* p, const char* end, bool last) {
-  auto gt = static_cast<const char*>(std::memchr(p, '>', static_cast<size_t>(end - p)));
+  const char* gt = findByte(p, end, '>');
   if (!gt) {
     if (!last && end - p < static_cast<ptrdiff_t>(MaxTokenBytes)) return nullptr;
     malformed(p, "an end tag cut short");

@@ -41,9 +41,9 @@ const char* findTagEnd(const char* p, const char* end, char& quote) {
   for (;;) {
     if (quote) {
       // Inside a value: straight to its closing quote.
-      const void* q = std::memchr(p, quote, static_cast<size_t>(end - p));
+      const char* q = findByte(p, end, quote);
       if (!q) return nullptr;
-      p = static_cast<const char*>(q) + 1;
+      p = q + 1;
       quote = 0;
     }
     p = nextTagMark(p, end);
@@ -57,18 +57,15 @@ void TagScanner::feed(const char* p, const char* end) {
   while (p < end && !stopped_) {
     switch (state_) {
       case State::Text: {
-        const void* lt = std::memchr(p, '<', static_cast<size_t>(end - p));
+        const char* lt = findByte(p, end, '<');
         if (!lt) return;
-        p = static_cast<const char*>(lt) + 1;
+        p = lt + 1;
         quote_ = 0;
         // The common case, a start or end tag that lies wholly in this slice, is handed
         // out in place; the rest goes through the states below.
         if (p < end && *p != '?' && *p != '!') {
           // An end tag has no values to step over.
-          const char* close =
-              *p == '/'
-                  ? static_cast<const char*>(std::memchr(p, '>', static_cast<size_t>(end - p)))
-                  : findTagEnd(p, end, quote_);
+          const char* close = *p == '/' ? findByte(p, end, '>') : findTagEnd(p, end, quote_);
           if (close) {
             endOfTag(std::string_view(p, static_cast<size_t>(close - p)));
             p = close + 1;

@@ -8,12 +8,34 @@
 
 #include <cstring>
 #include <string>
+
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
 #include <string_view>
 
 #include "engine/drivers/workbook/plain_xml_stream.h"
 #include "engine/drivers/workbook/zip_package.h"
 
 namespace tabulor::workbook {
+
+// The first `c` in [p, end), or nullptr: inline, sixteen bytes at a time where the processor
+// has SSE2, since most of what it looks through is a few bytes long and a call to memchr
+// would cost more than the search.
+inline const char* findByte(const char* p, const char* end, char c) {
+#ifdef __SSE2__
+  const __m128i wanted = _mm_set1_epi8(c);
+  while (end - p >= 16) {
+    __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+    int mask = _mm_movemask_epi8(_mm_cmpeq_epi8(v, wanted));
+    if (mask) return p + __builtin_ctz(static_cast<unsigned>(mask));
+    p += 16;
+  }
+#endif
+  for (; p < end; ++p)
+    if (*p == c) return p;
+  return nullptr;
+}
 
 // Where the tag whose text starts at p ends: its ">" outside quoted values, or nullptr when
 // the tag runs past `end`; `quote` carries an open quote in and out (0: none).
@@ -61,9 +83,9 @@ void forEachTagAttribute(std::string_view tag, Fn&& fn, bool qualified = false) 
   const char* base = tag.data();
   size_t i = 0;
   while (i < tag.size()) {
-    const void* eq = std::memchr(base + i, '=', tag.size() - i);
+    const char* eq = findByte(base + i, base + tag.size(), '=');
     if (!eq) return;
-    size_t nameEnd = static_cast<size_t>(static_cast<const char*>(eq) - base);
+    size_t nameEnd = static_cast<size_t>(eq - base);
     size_t end = nameEnd;
     while (end > i && (tag[end - 1] == ' ' || tag[end - 1] == '\t' || tag[end - 1] == '\r' ||
                        tag[end - 1] == '\n'))
@@ -76,9 +98,9 @@ void forEachTagAttribute(std::string_view tag, Fn&& fn, bool qualified = false) 
     while (v < tag.size() && (tag[v] == ' ' || tag[v] == '\t' || tag[v] == '\r' || tag[v] == '\n'))
       ++v;
     if (v >= tag.size() || (tag[v] != '"' && tag[v] != '\'')) return;
-    const void* close = std::memchr(base + v + 1, tag[v], tag.size() - v - 1);
+    const char* close = findByte(base + v + 1, base + tag.size(), tag[v]);
     if (!close) return;
-    size_t valueEnd = static_cast<size_t>(static_cast<const char*>(close) - base);
+    size_t valueEnd = static_cast<size_t>(close - base);
     if (!fn(tag.substr(start, end - start), tag.substr(v + 1, valueEnd - v - 1))) return;
     i = valueEnd + 1;
   }
