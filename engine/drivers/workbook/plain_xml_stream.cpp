@@ -400,18 +400,18 @@ const char* PlainXmlStream::reference(const char* p, const char* end, bool last,
 }
 
 const char* PlainXmlStream::text(const char* p, const char* end, bool last) {
-  // Text is read once the markup after it has come, as libxml2 reads it: text at the end of
-  // the part's last slice, after what a reader asked for, is then never looked at by
-  // either. Within [p, end) every reference and character is then complete.
-  const char* lt = findByte(p, end, '<');
-  if (!lt) {
-    if (!last) return p;
-    lt = end;
-  }
+  // Text is read as libxml2's push parser reads it: a short run at the end of a slice waits
+  // for the markup after it (so that text at the end of the part's last slice, after what a
+  // reader asked for, is looked at by neither reader), a long one is read as far as it is
+  // complete.
   const char* bufferEnd = end;
   bool moreToCome = !last;
-  end = lt;
-  last = true;
+  if (const char* lt = findByte(p, end, '<')) {
+    end = lt;
+    last = true;
+  } else if (!last && end - p < 300) {
+    return p;
+  }
   const char* run = p;
   while (p < end) {
     const char* m = nextTextMark(p, end);
@@ -730,6 +730,13 @@ bool PlainXmlStream::feed(SaxHandler& handler) {
     carryOffset_ = offset_ + used;
   }
   sliceOffset_ += slice.size();
+  // What waits for the next slice is one token (text waits for the markup after it), which
+  // libxml2 too refuses past 10 MB: memory stays bounded whatever the part holds.
+  if (carry_.size() > MaxTokenBytes) {
+    offset_ = carryOffset_;
+    base_ = carry_.data();
+    malformed(base_, "more than 16 MB of text or of one tag without the markup that ends it");
+  }
   if (!error_.empty()) raise();
   if (stopped_) {
     finished_ = true;
