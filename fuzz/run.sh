@@ -4,7 +4,8 @@
 # SECONDS (default 60) from its seed corpus (fuzz/<target>_corpus) and seeds made from the
 # shared fixtures. New inputs go to build-fuzz/<target>-corpus; a crashing input is written
 # to build-fuzz/. Keep each finding, once fixed, in fuzz/<target>_corpus.
-#   usage: fuzz/run.sh [text|dbase|excel|jet|xlsx|ods|names] [SECONDS [LIBFUZZER-OPTION...]]
+#   usage: fuzz/run.sh [text|dbase|excel|jet|xlsx|ods|ods_xml|names] [SECONDS [LIBFUZZER-OPTION...]]
+# (ods_xml compares the two readers of an ods content.xml; its inputs are content.xml parts)
 # (for example -fork=1 -ignore_crashes=1 to collect every finding of a run, not the first)
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -14,8 +15,9 @@ shift $(($# < 2 ? $# : 2))
 fixtures=../shared/fixtures
 case "$reader" in
   text | dbase | excel | jet | xlsx | ods) target="${reader}_reader_fuzz" max_len=400000 ;;
+  ods_xml) target=ods_xml_fuzz max_len=400000 ;;
   names) target=names_fuzz max_len=4096 ;;
-  *) echo "usage: fuzz/run.sh [text|dbase|excel|jet|xlsx|ods|names] [SECONDS]" >&2; exit 2 ;;
+  *) echo "usage: fuzz/run.sh [text|dbase|excel|jet|xlsx|ods|ods_xml|names] [SECONDS]" >&2; exit 2 ;;
 esac
 flags="-fsanitize=address,undefined,fuzzer-no-link -fno-sanitize-recover=undefined -fno-omit-frame-pointer"
 CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \

@@ -14,4 +14,9 @@ namespace tabulor {
 bool fuzzXlsxReaderOne(const uint8_t* data, size_t size, std::string* failure);
 bool fuzzOdsReaderOne(const uint8_t* data, size_t size, std::string* failure);
 
+// The input is the whole content.xml of a spreadsheet, read once by libxml2 and once by the
+// plain-XML reader: where libxml2 reads a table, the other must read the same cells (it may
+// refuse what libxml2 refuses, or read it). Returns false, with `failure`, when they differ.
+bool fuzzOdsXmlReadersOne(const uint8_t* data, size_t size, std::string* failure);
+
 }  // namespace tabulor

@@ -29,17 +29,28 @@ struct TableEntry {
   workbook::UsedRange range;
 };
 
-// The tables in document order. Throws EngineError(BadInput) when content.xml is missing,
-// cannot be inflated, or has a document type declaration.
-std::vector<TableEntry> scanTables(const workbook::ZipPackage& package);
+// What the first pass over content.xml finds: the tables in document order, and whether
+// the part is plain XML (see plain_xml_stream.h), which the tables can then be read as.
+struct ContentScan {
+  std::vector<TableEntry> tables;
+  bool plainXml = false;
+};
+
+// Throws EngineError(BadInput) when content.xml is missing, cannot be inflated, or has a
+// document type declaration.
+ContentScan scanContent(const workbook::ZipPackage& package);
+inline std::vector<TableEntry> scanTables(const workbook::ZipPackage& package) {
+  return scanContent(package).tables;
+}
 
 class TableCells : public workbook::CellStream, private workbook::SaxHandler {
  public:
   // The cells of the table at `tableIndex` (document order); `where` names file and table
-  // in messages. Throws EngineError(BadInput) when content.xml is missing or damaged before
-  // the table, or has no such table.
+  // in messages. `plainXml`: content.xml is read with the plain-XML reader rather than
+  // libxml2 (only for a part that scanContent found plain). Throws EngineError(BadInput)
+  // when content.xml is missing or damaged before the table, or has no such table.
   TableCells(std::shared_ptr<const workbook::ZipPackage> package, size_t tableIndex,
-             std::string where);
+             std::string where, bool plainXml);
   void rewind() override;
   bool next(workbook::Cell& cell) override;
 
@@ -59,6 +70,7 @@ class TableCells : public workbook::CellStream, private workbook::SaxHandler {
                     const workbook::XmlAttributes& attributes) override;
   void endElement(const xmlChar* name) override;
   void characters(std::string_view text) override;
+  std::string location() const override;
   void startRow(const workbook::XmlAttributes& attributes);
   void startCell(const workbook::XmlAttributes& attributes);
   void endCell();
@@ -70,7 +82,8 @@ class TableCells : public workbook::CellStream, private workbook::SaxHandler {
   std::shared_ptr<const workbook::ZipPackage> package_;
   size_t tableIndex_;
   std::string where_;
-  std::unique_ptr<workbook::SaxStream> xml_;
+  bool plainXml_;
+  std::unique_ptr<workbook::XmlEventStream> xml_;
 
   // Where the parse stands: element depth; the spreadsheet, the table, the row and the cell
   // being read (-1: none); the subtree being passed by (-1: none).

@@ -11,9 +11,12 @@ namespace {
 
 class OdsSource : public SourceDatabase {
  public:
-  explicit OdsSource(std::shared_ptr<workbook::ZipPackage> package) : package_(std::move(package)) {
+  OdsSource(std::shared_ptr<workbook::ZipPackage> package, XmlReading reading)
+      : package_(std::move(package)) {
     checkSpreadsheet(*package_);
-    tables_ = scanTables(*package_);
+    ContentScan scan = scanContent(*package_);
+    tables_ = std::move(scan.tables);
+    plainXml_ = scan.plainXml && reading == XmlReading::PlainWherePossible;
     for (const TableEntry& t : tables_) names_.push_back(t.name);
     isTable_.assign(names_.size(), true);
   }
@@ -31,7 +34,8 @@ class OdsSource : public SourceDatabase {
                         package_->name() + " has no sheet \"" + listed +
                             "\" (sheets are named with a trailing $, such as Sheet1$)");
     std::string where = package_->name() + ", sheet " + names_[static_cast<size_t>(index)];
-    auto cells = std::make_unique<TableCells>(package_, static_cast<size_t>(index), where);
+    auto cells =
+        std::make_unique<TableCells>(package_, static_cast<size_t>(index), where, plainXml_);
     return workbook::openCellTable(std::move(cells), tables_[static_cast<size_t>(index)].range,
                                    where);
   }
@@ -41,17 +45,19 @@ class OdsSource : public SourceDatabase {
   std::vector<std::string> names_;
   std::vector<bool> isTable_;
   std::vector<TableEntry> tables_;
+  bool plainXml_ = false;
 };
 
 }  // namespace
 
-std::unique_ptr<SourceDatabase> openOdsSource(const std::string& path) {
-  return std::make_unique<OdsSource>(workbook::ZipPackage::open(path));
+std::unique_ptr<SourceDatabase> openOdsSource(const std::string& path, XmlReading reading) {
+  return std::make_unique<OdsSource>(workbook::ZipPackage::open(path), reading);
 }
 
-std::unique_ptr<SourceDatabase> openOdsSourceFromMemory(std::string bytes,
-                                                        const std::string& name) {
-  return std::make_unique<OdsSource>(workbook::ZipPackage::fromMemory(std::move(bytes), name));
+std::unique_ptr<SourceDatabase> openOdsSourceFromMemory(std::string bytes, const std::string& name,
+                                                        XmlReading reading) {
+  return std::make_unique<OdsSource>(workbook::ZipPackage::fromMemory(std::move(bytes), name),
+                                     reading);
 }
 
 }  // namespace tabulor::ods

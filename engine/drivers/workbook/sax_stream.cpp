@@ -86,10 +86,12 @@ void SaxStream::start() {
     };
     ctxt_ = xmlCreatePushParserCtxt(&sax, this, nullptr, 0, nullptr);
     if (!ctxt_) throw EngineError(ErrorKind::BadInput, where_ + ": the XML parser cannot start");
-    // No XML_PARSE_NOENT (no entity is expanded), no DTD loading, no network, no huge
-    // nodes: a single token is then limited to libxml2's 10 MB.
-    xmlCtxtUseOptions(
-        ctxt_, XML_PARSE_NONET | XML_PARSE_NOCDATA | XML_PARSE_NOERROR | XML_PARSE_NOWARNING);
+    // No DTD loading, no network, no huge nodes: a single token is then limited to
+    // libxml2's 10 MB. XML_PARSE_NOENT, since without it libxml2 hands "&amp;" in an
+    // attribute value out as "&#38;"; a document type declaration, the only place other
+    // entities could be defined, is refused before the parser reads it.
+    xmlCtxtUseOptions(ctxt_, XML_PARSE_NONET | XML_PARSE_NOCDATA | XML_PARSE_NOERROR |
+                                 XML_PARSE_NOWARNING | XML_PARSE_NOENT);
   }
 }
 
@@ -119,9 +121,11 @@ void SaxStream::raise() {
                           ": the part has a document type declaration (DTD), which workbooks "
                           "never have; it is refused, since that is where entity expansion "
                           "attacks live");
+  std::string at = handler_ ? handler_->location() : std::string();
   throw EngineError(ErrorKind::BadInput,
                     where_ + " is not well-formed XML (" +
-                        (firstError_.empty() ? std::string("damaged file") : firstError_) + ")");
+                        (firstError_.empty() ? std::string("damaged file") : firstError_) +
+                        (at.empty() ? "" : ", in " + at) + ")");
 }
 
 bool SaxStream::feed(SaxHandler& handler) {

@@ -72,9 +72,30 @@ class SaxHandler {
   virtual void endElement(const xmlChar* name) = 0;
   // Character data (text, CDATA sections and white space), possibly in several runs.
   virtual void characters(std::string_view text) = 0;
+  // Where the handler stands in its data ("row 12, column C"), for the message of a part
+  // that turns out not to be well formed; empty when it has nothing to add.
+  virtual std::string location() const { return {}; }
 };
 
-class SaxStream {
+// A stream of XML events over one part, parsed a slice at a time: libxml2's (SaxStream), or
+// the plain-XML scanner (PlainXmlStream) for parts that keep to the subset it reads.
+class XmlEventStream {
+ public:
+  virtual ~XmlEventStream() = default;
+  // The interned form of `name`, equal by pointer to the names the handler receives.
+  virtual const xmlChar* intern(const char* name) = 0;
+  // Parses the next slice of the part, calling `handler`; false once the document is
+  // complete (or stop() was called). Throws EngineError(BadInput) naming the part for XML
+  // that is not well formed, a part that cannot be inflated, or a fail() of the handler.
+  virtual bool feed(SaxHandler& handler) = 0;
+  // For handlers: ends the parse with `why`, which the current feed() throws as an
+  // EngineError(BadInput) naming the part. The first call wins. Handlers must not throw.
+  virtual void fail(std::string why) = 0;
+  // For handlers: ends the parse after the current event; the rest of the part is not read.
+  virtual void stop() = 0;
+};
+
+class SaxStream : public XmlEventStream {
  public:
   // Takes the part stream; `where` names file and part in messages ("book.xlsx, part
   // xl/workbook.xml").
@@ -83,14 +104,13 @@ class SaxStream {
   SaxStream(const SaxStream&) = delete;
   SaxStream& operator=(const SaxStream&) = delete;
 
-  // The interned form of `name`, equal by pointer to the names the handler receives.
-  const xmlChar* intern(const char* name);
+  const xmlChar* intern(const char* name) override;
 
   // Inflates and parses the next slice of the part, calling `handler`; false once the
   // document is complete (or stop() was called). Throws EngineError(BadInput), naming the
   // part and line, for XML that is not well formed, a document type declaration, a part
   // that cannot be inflated, or a fail() of the handler.
-  bool feed(SaxHandler& handler);
+  bool feed(SaxHandler& handler) override;
   // Parses the part to its end (or to a stop()).
   void parseAll(SaxHandler& handler) {
     while (feed(handler)) {
@@ -100,9 +120,9 @@ class SaxStream {
   // For handlers: ends the parse with `why`, which the current feed() throws as an
   // EngineError(BadInput) naming the part and the line. The first call wins. Handlers must
   // not throw: libxml2's C frames would be left in the middle of a parse.
-  void fail(std::string why);
+  void fail(std::string why) override;
   // For handlers: ends the parse after the current event; the rest of the part is not read.
-  void stop();
+  void stop() override;
   bool stopped() const { return stopped_ || !error_.empty(); }
 
   const std::string& where() const { return where_; }

@@ -35,15 +35,15 @@ const char* nextTagMark(const char* p, const char* end) {
   return p;
 }
 
-// Where the tag that starts at p ends: its ">" outside quotes, or nullptr when the tag
-// runs past `end`; `quote` carries an open quote in and out.
-const char* tagEnd(const char* p, const char* end, char& quote) {
+}  // namespace
+
+const char* findTagEnd(const char* p, const char* end, char& quote) {
   for (;;) {
     if (quote) {
       // Inside a value: straight to its closing quote.
-      const void* q = std::memchr(p, quote, static_cast<size_t>(end - p));
+      const char* q = findByte(p, end, quote);
       if (!q) return nullptr;
-      p = static_cast<const char*>(q) + 1;
+      p = q + 1;
       quote = 0;
     }
     p = nextTagMark(p, end);
@@ -53,24 +53,19 @@ const char* tagEnd(const char* p, const char* end, char& quote) {
   }
 }
 
-}  // namespace
-
 void TagScanner::feed(const char* p, const char* end) {
   while (p < end && !stopped_) {
     switch (state_) {
       case State::Text: {
-        const void* lt = std::memchr(p, '<', static_cast<size_t>(end - p));
+        const char* lt = findByte(p, end, '<');
         if (!lt) return;
-        p = static_cast<const char*>(lt) + 1;
+        p = lt + 1;
         quote_ = 0;
         // The common case, a start or end tag that lies wholly in this slice, is handed
         // out in place; the rest goes through the states below.
         if (p < end && *p != '?' && *p != '!') {
           // An end tag has no values to step over.
-          const char* close =
-              *p == '/'
-                  ? static_cast<const char*>(std::memchr(p, '>', static_cast<size_t>(end - p)))
-                  : tagEnd(p, end, quote_);
+          const char* close = *p == '/' ? findByte(p, end, '>') : findTagEnd(p, end, quote_);
           if (close) {
             endOfTag(std::string_view(p, static_cast<size_t>(close - p)));
             p = close + 1;
@@ -88,12 +83,13 @@ void TagScanner::feed(const char* p, const char* end) {
         // Decided by the first characters: "?", "!--", "![CDATA[", "!" or a tag.
         tag_ += *p++;
         if (tag_[0] == '?') {
+          plainXml_.onProcessingInstruction();
           skipUntil("?>");
         } else if (tag_[0] == '!') {
           if (tag_.size() >= 3 && tag_.compare(0, 3, "!--") == 0)
             skipUntil("-->");
           else if (tag_.size() >= 8 && tag_.compare(0, 8, "![CDATA[") == 0)
-            skipUntil("]]>");
+            plainXml_.onCdata(), skipUntil("]]>");
           else if (tag_.size() >= 8 || (tag_.size() >= 2 && tag_[1] != '-' && tag_[1] != '['))
             declaration_ = stopped_ = true;  // a document type declaration: refused in scan()
         } else {
@@ -106,7 +102,7 @@ void TagScanner::feed(const char* p, const char* end) {
         break;
       case State::Tag: {
         // The rest of a tag that began in an earlier slice.
-        const char* close = tagEnd(p, end, quote_);
+        const char* close = findTagEnd(p, end, quote_);
         const char* stop = close ? close : end;
         size_t room = MaxTagBytes > tag_.size() ? MaxTagBytes - tag_.size() : 0;
         tag_.append(p, std::min(static_cast<size_t>(stop - p), room));
@@ -141,6 +137,7 @@ void TagScanner::skipUntil(const char* terminator) {
 void TagScanner::endOfTag(std::string_view tag) {
   bool end = !tag.empty() && tag[0] == '/';
   if (end) tag.remove_prefix(1);
+  plainXml_.onTag(tag, end);
   bool selfClosing = !tag.empty() && tag.back() == '/';
   if (selfClosing) tag.remove_suffix(1);
   // The local name: from after a prefix's colon to the first blank.
@@ -168,6 +165,7 @@ void TagScanner::scan(GPtr<GsfInput> part, const std::string& where) {
                         where +
                             " is in UTF-16, which this reader does not read; save the workbook "
                             "again from a spreadsheet program (which writes UTF-8)");
+    if (first) plainXml_.onStart(slice);
     first = false;
     feed(slice.data(), slice.data() + slice.size());
   }
